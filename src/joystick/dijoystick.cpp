@@ -1,0 +1,199 @@
+// CDIJoystick: opening one joystick through DirectInput 5, reading it and storing its configuration.
+#include "joystick/dijoystick.h"
+
+#include <cstring>
+
+#include "joystick/joystick_services.h"
+
+namespace {
+
+constexpr WORD kNoJoystick = 255;
+constexpr DWORD kConfigLoadFlags = DIJC_GUIDINSTANCE | DIJC_REGHWCONFIGTYPE | DIJC_GAIN | DIJC_CALLOUT;
+
+template <typename Record>
+void ClearRecord(Record& record) {
+    std::memset(&record, 0, sizeof(record));
+}
+
+}  // namespace
+
+CDIJoystick::CDIJoystick(HINSTANCE hInstance)
+    : m_hInstance(hInstance),
+      m_hwndOwner(nullptr),
+      m_joyId(kNoJoystick),
+      m_directInput(nullptr),
+      m_device(nullptr),
+      m_joyConfig(nullptr) {
+    ClearRecord(m_state);
+    ClearRecord(m_config);
+    ClearRecord(m_userValues);
+}
+
+CDIJoystick::~CDIJoystick() { Close(); }
+
+HRESULT CDIJoystick::Open(HWND hwndOwner, WORD joyId, BOOL raw) {
+    Close();
+    m_hwndOwner = hwndOwner;
+    m_joyId = joyId;
+
+    // Each interface is taken over only when its call succeeded, so that a failing call can never leave
+    // a stray pointer for Close to release.
+    IDirectInputA* directInput = nullptr;
+    HRESULT hr = JoystickServices().DirectInputCreateA(m_hInstance, DIRECTINPUT_VERSION, &directInput, nullptr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    m_directInput = directInput;
+
+    IDirectInputJoyConfig* joyConfig = nullptr;
+    hr = m_directInput->QueryInterface(IID_IDirectInputJoyConfig, reinterpret_cast<void**>(&joyConfig));
+    if (FAILED(hr)) {
+        return hr;
+    }
+    m_joyConfig = joyConfig;
+
+    hr = LoadConfig();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = LoadUserValues();
+    if (FAILED(hr)) {
+        return hr;
+    }
+
+    IDirectInputDeviceA* device = nullptr;
+    hr = m_directInput->CreateDevice(m_config.guidInstance, &device, nullptr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    IDirectInputDevice2A* device2 = nullptr;
+    hr = device->QueryInterface(IID_IDirectInputDevice2A, reinterpret_cast<void**>(&device2));
+    device->Release();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    m_device = device2;
+
+    hr = m_device->Unacquire();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = m_device->SetDataFormat(&c_dfDIJoystick);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = m_device->SetCooperativeLevel(m_hwndOwner, raw ? (DISCL_EXCLUSIVE | DISCL_BACKGROUND)
+                                                        : (DISCL_NONEXCLUSIVE | DISCL_BACKGROUND));
+    if (FAILED(hr)) {
+        return hr;
+    }
+
+    DIPROPRANGE range;
+    range.diph.dwSize = sizeof(DIPROPRANGE);
+    range.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    range.diph.dwObj = 0;
+    range.diph.dwHow = DIPH_DEVICE;
+    range.lMin = 0;
+    range.lMax = 0xFFFF;
+    hr = m_device->SetProperty(DIPROP_RANGE, &range.diph);
+    if (FAILED(hr)) {
+        return hr;
+    }
+
+    DIPROPDWORD mode;
+    mode.diph.dwSize = sizeof(DIPROPDWORD);
+    mode.diph.dwHeaderSize = sizeof(DIPROPHEADER);
+    mode.diph.dwObj = 0;
+    mode.diph.dwHow = DIPH_DEVICE;
+    mode.dwData = raw ? DIPROPCALIBRATIONMODE_RAW : DIPROPCALIBRATIONMODE_COOKED;
+    return m_device->SetProperty(DIPROP_CALIBRATIONMODE, &mode.diph);
+}
+
+HRESULT CDIJoystick::Close() {
+    // The DirectInput object goes first; the device and the configuration interface keep what they need
+    // of it alive until their own release.
+    if (m_directInput != nullptr) {
+        m_directInput->Release();
+        m_directInput = nullptr;
+    }
+    if (m_device != nullptr) {
+        m_device->Unacquire();
+        m_device->Release();
+        m_device = nullptr;
+    }
+    if (m_joyConfig != nullptr) {
+        m_joyConfig->Unacquire();
+        m_joyConfig->Release();
+        m_joyConfig = nullptr;
+    }
+    m_hwndOwner = nullptr;
+    m_joyId = kNoJoystick;
+    ClearRecord(m_state);
+    ClearRecord(m_config);
+    ClearRecord(m_userValues);
+    return S_OK;
+}
+
+BOOL CDIJoystick::IsOpen() const { return m_device != nullptr ? TRUE : FALSE; }
+
+HRESULT CDIJoystick::ReadState() {
+    if (m_device == nullptr) {
+        return S_OK;
+    }
+    const HRESULT poll = m_device->Poll();
+    if (poll == DIERR_NOTACQUIRED || poll == DIERR_INPUTLOST) {
+        m_device->Acquire();
+        m_device->Poll();
+    }
+    return m_device->GetDeviceState(sizeof(m_state), &m_state);
+}
+
+HRESULT CDIJoystick::LoadConfig() {
+    ClearRecord(m_config);
+    m_config.dwSize = sizeof(m_config);
+    if (m_joyConfig == nullptr) {
+        return DIERR_NOTINITIALIZED;
+    }
+    return m_joyConfig->GetConfig(static_cast<UINT>(m_joyId), AsJoyConfigParam(&m_config), kConfigLoadFlags);
+}
+
+HRESULT CDIJoystick::LoadUserValues() {
+    ClearRecord(m_userValues);
+    m_userValues.dwSize = sizeof(m_userValues);
+    if (m_joyConfig == nullptr) {
+        return DIERR_NOTINITIALIZED;
+    }
+    return m_joyConfig->GetUserValues(&m_userValues, DIJU_USERVALUES);
+}
+
+template <typename Write>
+HRESULT CDIJoystick::SaveBracket(Write write) {
+    if (m_joyConfig == nullptr) {
+        return DIERR_NOTINITIALIZED;
+    }
+    HRESULT hr = m_joyConfig->SetCooperativeLevel(m_hwndOwner, DISCL_EXCLUSIVE | DISCL_BACKGROUND);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = m_joyConfig->Acquire();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = write();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = m_joyConfig->SendNotify();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return m_joyConfig->Unacquire();
+}
+
+HRESULT CDIJoystick::SaveConfig(DWORD flags) {
+    return SaveBracket([&] { return m_joyConfig->SetConfig(static_cast<UINT>(m_joyId), AsJoyConfigParam(&m_config), flags); });
+}
+
+HRESULT CDIJoystick::SaveUserValues() {
+    return SaveBracket([&] { return m_joyConfig->SetUserValues(&m_userValues, DIJU_USERVALUES); });
+}

@@ -1,0 +1,40 @@
+// The operating system's joystick services as this tool uses them: WinMM joystick reads, the joystick
+// branch of the registry, the registered configuration-change message and DirectInput creation.
+// One interface so that the same logic runs on Windows and on the simulated platform.
+#pragma once
+
+#include "joystick/platform_api.h"
+
+class CJoystickServices {
+public:
+    virtual ~CJoystickServices() = default;
+    virtual MMRESULT joyGetPosEx(UINT uJoyID, JOYINFOEX* pji) = 0;
+    virtual MMRESULT joyGetDevCapsA(UINT_PTR uJoyID, JOYCAPSA* pjc, UINT cbjc) = 0;
+    virtual MMRESULT joyConfigChanged(DWORD dwFlags) = 0;
+    virtual LONG RegOpenKeyA(HKEY hKey, LPCSTR lpSubKey, HKEY* phkResult) = 0;
+    virtual LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD* lpReserved, DWORD* lpType, BYTE* lpData,
+                                  DWORD* lpcbData) = 0;
+    virtual LONG RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD cchName) = 0;
+    virtual LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) = 0;
+    virtual LONG RegCloseKey(HKEY hKey) = 0;
+    virtual UINT RegisterWindowMessageA(LPCSTR lpString) = 0;
+    virtual HRESULT DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) = 0;
+};
+
+// The process's services: the override when one is set, else DefaultJoystickServices().
+// Safe to call during static initialisation.
+CJoystickServices& JoystickServices();
+
+// Installs an override (tests, mains); nullptr restores the default. The caller keeps ownership.
+void SetJoystickServices(CJoystickServices* services);
+
+// The platform's own services, defined by the platform library linked into the program
+// (the simulated platform on Linux).
+CJoystickServices& DefaultJoystickServices();
+
+// Reads a string value of an open key into buffer (size bytes) and always leaves a terminated string
+// there: the value's text, cut at its first NUL; empty when the value is missing, is not a string type,
+// or does not fit together with its terminator. Returns the registry's result, or ERROR_MORE_DATA /
+// ERROR_INVALID_DATA (as on Windows) for a value that had to be dropped. The registry does not
+// promise a terminator for a string that exactly fills the buffer, hence this helper.
+LONG QueryRegistryString(CJoystickServices& services, HKEY key, LPCSTR valueName, char* buffer, DWORD size);

@@ -1,0 +1,125 @@
+// The WinMM joystick API's records, flags and result codes for builds that have no <mmsystem.h>.
+// Layouts match the Windows SDK (JOYINFOEX 52 bytes, JOYCAPSA 404 bytes).
+#pragma once
+
+#include "platform/compat/windef.h"
+
+typedef UINT MMRESULT;
+
+#define MAXPNAMELEN 32
+#define MAX_JOYSTICKOEMVXDNAME 260
+
+#define MMSYSERR_BASE 0
+#define MMSYSERR_NOERROR 0
+#define MMSYSERR_ERROR (MMSYSERR_BASE + 1)
+#define MMSYSERR_BADDEVICEID (MMSYSERR_BASE + 2)
+#define MMSYSERR_NOTENABLED (MMSYSERR_BASE + 3)
+#define MMSYSERR_ALLOCATED (MMSYSERR_BASE + 4)
+#define MMSYSERR_INVALHANDLE (MMSYSERR_BASE + 5)
+#define MMSYSERR_NODRIVER (MMSYSERR_BASE + 6)
+#define MMSYSERR_NOMEM (MMSYSERR_BASE + 7)
+#define MMSYSERR_NOTSUPPORTED (MMSYSERR_BASE + 8)
+#define MMSYSERR_BADERRNUM (MMSYSERR_BASE + 9)
+#define MMSYSERR_INVALFLAG (MMSYSERR_BASE + 10)
+#define MMSYSERR_INVALPARAM (MMSYSERR_BASE + 11)
+
+#define JOYERR_BASE 160
+#define JOYERR_NOERROR (0)
+#define JOYERR_PARMS (JOYERR_BASE + 5)
+#define JOYERR_NOCANDO (JOYERR_BASE + 6)
+#define JOYERR_UNPLUGGED (JOYERR_BASE + 7)
+
+#define JOYSTICKID1 0
+#define JOYSTICKID2 1
+
+#define JOY_RETURNX 0x00000001
+#define JOY_RETURNY 0x00000002
+#define JOY_RETURNZ 0x00000004
+#define JOY_RETURNR 0x00000008
+#define JOY_RETURNU 0x00000010
+#define JOY_RETURNV 0x00000020
+#define JOY_RETURNPOV 0x00000040
+#define JOY_RETURNBUTTONS 0x00000080
+#define JOY_RETURNRAWDATA 0x00000100
+#define JOY_RETURNPOVCTS 0x00000200
+#define JOY_RETURNCENTERED 0x00000400
+#define JOY_USEDEADZONE 0x00000800
+#define JOY_RETURNALL \
+    (JOY_RETURNX | JOY_RETURNY | JOY_RETURNZ | JOY_RETURNR | JOY_RETURNU | JOY_RETURNV | JOY_RETURNPOV | JOY_RETURNBUTTONS)
+#define JOY_CAL_READALWAYS 0x00010000
+#define JOY_CAL_READXYONLY 0x00020000
+#define JOY_CAL_READ3 0x00040000
+#define JOY_CAL_READ4 0x00080000
+#define JOY_CAL_READXONLY 0x00100000
+#define JOY_CAL_READYONLY 0x00200000
+#define JOY_CAL_READ5 0x00400000
+#define JOY_CAL_READ6 0x00800000
+#define JOY_CAL_READZONLY 0x01000000
+#define JOY_CAL_READRONLY 0x02000000
+#define JOY_CAL_READUONLY 0x04000000
+#define JOY_CAL_READVONLY 0x08000000
+
+#define JOY_POVCENTERED (WORD)-1
+#define JOY_POVFORWARD 0
+#define JOY_POVRIGHT 9000
+#define JOY_POVBACKWARD 18000
+#define JOY_POVLEFT 27000
+
+#define JOYCAPS_HASZ 0x0001
+#define JOYCAPS_HASR 0x0002
+#define JOYCAPS_HASU 0x0004
+#define JOYCAPS_HASV 0x0008
+#define JOYCAPS_HASPOV 0x0010
+#define JOYCAPS_POV4DIR 0x0020
+#define JOYCAPS_POVCTS 0x0040
+
+typedef struct joyinfoex_tag {
+    DWORD dwSize;
+    DWORD dwFlags;
+    DWORD dwXpos;
+    DWORD dwYpos;
+    DWORD dwZpos;
+    DWORD dwRpos;
+    DWORD dwUpos;
+    DWORD dwVpos;
+    DWORD dwButtons;
+    DWORD dwButtonNumber;
+    DWORD dwPOV;
+    DWORD dwReserved1;
+    DWORD dwReserved2;
+} JOYINFOEX, *PJOYINFOEX, *LPJOYINFOEX;
+
+typedef struct tagJOYCAPSA {
+    WORD wMid;
+    WORD wPid;
+    CHAR szPname[MAXPNAMELEN];
+    UINT wXmin;
+    UINT wXmax;
+    UINT wYmin;
+    UINT wYmax;
+    UINT wZmin;
+    UINT wZmax;
+    UINT wNumButtons;
+    UINT wPeriodMin;
+    UINT wPeriodMax;
+    UINT wRmin;
+    UINT wRmax;
+    UINT wUmin;
+    UINT wUmax;
+    UINT wVmin;
+    UINT wVmax;
+    UINT wCaps;
+    UINT wMaxAxes;
+    UINT wNumAxes;
+    UINT wMaxButtons;
+    CHAR szRegKey[MAXPNAMELEN];
+    CHAR szOEMVxD[MAX_JOYSTICKOEMVXDNAME];
+} JOYCAPSA, *PJOYCAPSA, *LPJOYCAPSA;
+
+static_assert(sizeof(JOYINFOEX) == 52, "JOYINFOEX is 52 bytes");
+static_assert(sizeof(JOYCAPSA) == 404, "JOYCAPSA is 404 bytes");
+
+// Declared as the platform declares them; there is no definition off Windows.
+MMRESULT joyGetPosEx(UINT uJoyID, LPJOYINFOEX pji);
+MMRESULT joyGetDevCapsA(UINT_PTR uJoyID, LPJOYCAPSA pjc, UINT cbjc);
+MMRESULT joyConfigChanged(DWORD dwFlags);
