@@ -116,6 +116,10 @@ void CWnd::OnPaint() { Default(); }
 void CWnd::OnTimer(UINT) { Default(); }
 HICON CWnd::OnQueryDragIcon() { return reinterpret_cast<HICON>(Default()); }
 
+CPaintDC::CPaintDC(CWnd* wnd) : m_wnd(wnd), m_hDC(AfxGetHost().BeginPaint(wnd->m_hWnd)) {}
+CPaintDC::~CPaintDC() { AfxGetHost().EndPaint(m_wnd->m_hWnd, m_hDC); }
+void CPaintDC::DrawIcon(int x, int y, HICON icon) { AfxGetHost().DrawIcon(m_hDC, x, y, icon); }
+
 void CSpinButtonCtrl::SetRange32(int lower, int upper) { AfxGetHost().SetSpinRange(m_hWnd, lower, upper); }
 
 // ---- CDialog
@@ -218,6 +222,10 @@ CWinApp* AfxGetApp() { return g_app; }
 CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
 
 HINSTANCE AfxGetInstanceHandle() { return g_host ? g_host->InstanceHandle() : nullptr; }
+
+int AfxGetSystemMetrics(int index) { return AfxGetHost().GetSystemMetrics(index); }
+
+HICON AfxLoadIcon(UINT id, int cx, int cy) { return AfxGetHost().LoadIconResource(static_cast<int>(id), cx, cy); }
 
 int AfxMessageBox(const char* text, UINT type, UINT idHelp) {
     if (g_app) return g_app->DoMessageBox(text, type, idHelp);

@@ -138,6 +138,21 @@ private:
     CMenu m_systemMenu;
 };
 
+// A paint context for the duration of one WM_PAINT.
+class CPaintDC {
+public:
+    explicit CPaintDC(CWnd* wnd);
+    ~CPaintDC();
+    CPaintDC(const CPaintDC&) = delete;
+    CPaintDC& operator=(const CPaintDC&) = delete;
+    HDC GetSafeHdc() const { return m_hDC; }
+    void DrawIcon(int x, int y, HICON icon);
+
+private:
+    CWnd* m_wnd;
+    HDC m_hDC;
+};
+
 class CSpinButtonCtrl {
 public:
     explicit CSpinButtonCtrl(HWND hwnd) : m_hWnd(hwnd) {}
@@ -195,6 +210,9 @@ protected:
 CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 HINSTANCE AfxGetInstanceHandle();
+int AfxGetSystemMetrics(int index);
+// Icon resource `id` at cx x cy pixels, in the default colours; nullptr when it is missing.
+HICON AfxLoadIcon(UINT id, int cx, int cy);
 
 // The application's message box: modal to the main window when there is one, captioned with the
 // application title, with the exclamation icon when the caller names none.

@@ -64,3 +64,10 @@
 
 #define AXIS_COUNT 6
 #define CALIBRATION_FLAG_COUNT 5
+
+// The program's version, as the About box and the version resource show it
+#define PADWRIGHT_VERSION "3.30.532"
+
+// Timer of the live monitor
+#define IDT_REFRESH 1971
+#define REFRESH_PERIOD_MS 50

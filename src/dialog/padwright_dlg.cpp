@@ -1,0 +1,342 @@
+// The main dialog: construction, initialisation, data exchange, message routing and window-shell
+// duties (About entry, icons), device selection, the live monitor and the calibration editor.
+#include "dialog/padwright_dlg.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "app/about_dlg.h"
+#include "joystick/dijoystick.h"
+#include "joystick/joystick_services.h"
+#include "res/resource.h"
+
+const UINT WM_JOYCONFIGCHANGED = JoystickServices().RegisterWindowMessageA("MSJSTICK_VJOYD_MSGSTR");
+
+const int kDiCookedIds[AXIS_COUNT] = {IDC_DI_COOKED_X, IDC_DI_COOKED_Y, IDC_DI_COOKED_Z,
+                                      IDC_DI_COOKED_R, IDC_DI_COOKED_U, IDC_DI_COOKED_V};
+const int kDiRawIds[AXIS_COUNT] = {IDC_DI_RAW_X, IDC_DI_RAW_Y, IDC_DI_RAW_Z,
+                                   IDC_DI_RAW_R, IDC_DI_RAW_U, IDC_DI_RAW_V};
+const int kCalibratedIds[CALIBRATION_FLAG_COUNT] = {IDC_CALIBRATED_XY, IDC_CALIBRATED_Z, IDC_CALIBRATED_R,
+                                                    IDC_CALIBRATED_U, IDC_CALIBRATED_V};
+
+namespace {
+
+// Shown for an axis that is not marked calibrated, and written by "Default values".
+constexpr LONG kUncalibratedMin = 0;
+constexpr LONG kUncalibratedCenter = 328;
+constexpr LONG kUncalibratedMax = 655;
+constexpr DWORD kDefaultDeadZones[AXIS_COUNT] = {5, 5, 0, 0, 0, 0};
+
+// X and Y share the first flag; Z, R, U and V have one each.
+int FlagOfAxis(int axis) { return axis == 0 ? 0 : axis - 1; }
+
+DWORD& Axis(JOYPOS& pos, int axis) {
+    switch (axis) {
+    case 0: return pos.dwX;
+    case 1: return pos.dwY;
+    case 2: return pos.dwZ;
+    case 3: return pos.dwR;
+    case 4: return pos.dwU;
+    default: return pos.dwV;
+    }
+}
+
+const char* DisplayFormat() {
+    static const CString format = [] {
+        CString f;
+        f.LoadString(IDS_DISPLAY_FORMAT);
+        return f;
+    }();
+    return format;
+}
+
+void ShowAxes(CString (&out)[AXIS_COUNT], LONG x, LONG y, LONG z, LONG r, LONG u, LONG v) {
+    const LONG values[AXIS_COUNT] = {x, y, z, r, u, v};
+    for (int i = 0; i < AXIS_COUNT; ++i) out[i].Format(DisplayFormat(), static_cast<int>(values[i]));
+}
+
+void ShowAxes(CString (&out)[AXIS_COUNT], const JOYINFOEX& info) {
+    ShowAxes(out, static_cast<LONG>(info.dwXpos), static_cast<LONG>(info.dwYpos), static_cast<LONG>(info.dwZpos),
+             static_cast<LONG>(info.dwRpos), static_cast<LONG>(info.dwUpos), static_cast<LONG>(info.dwVpos));
+}
+
+void ShowAxes(CString (&out)[AXIS_COUNT], const DIJOYSTATE& state) {
+    ShowAxes(out, state.lX, state.lY, state.lZ, state.lRz, state.rglSlider[0], state.rglSlider[1]);
+}
+
+// Reads joystick `id`'s name from the settings key its capabilities name; "not installed!" when
+// that key does not open. The value is taken only as a string, and never past the buffer.
+CString ReadDeviceName(int id) {
+    CJoystickServices& system = JoystickServices();
+    JOYCAPSA caps;
+    std::memset(&caps, 0, sizeof(caps));
+    system.joyGetDevCapsA(static_cast<UINT_PTR>(id), &caps, sizeof(caps));
+    const std::string driverKey(caps.szRegKey, strnlen(caps.szRegKey, sizeof(caps.szRegKey)));
+
+    CString path;
+    path.Format("%s\\%s\\%s", kJoystickRegistryBase, driverKey.c_str(), "CurrentJoystickSettings");
+    HKEY key = nullptr;
+    if (system.RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &key) != ERROR_SUCCESS) return CString("not installed!");
+
+    CString valueName;
+    valueName.Format("Joystick%dOEMName", id + 1);
+    char buffer[260] = "";
+    DWORD type = REG_SZ;
+    DWORD size = sizeof(buffer);
+    const LONG result =
+        system.RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    system.RegCloseKey(key);
+    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return CString();
+    const size_t length = strnlen(buffer, size < sizeof(buffer) ? size : sizeof(buffer));
+    return CString(std::string(buffer, length));
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CPadwrightDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_DEFAULT_VALUES, OnDefaultValues)
+    ON_WM_TIMER()
+    ON_BN_CLICKED(IDC_NEXT, OnNext)
+    ON_BN_CLICKED(IDC_CALIBRATED_R, OnCalibrationEdited)
+    ON_BN_CLICKED(IDC_CALIBRATED_U, OnCalibrationEdited)
+    ON_BN_CLICKED(IDC_CALIBRATED_V, OnCalibrationEdited)
+    ON_BN_CLICKED(IDC_CALIBRATED_Z, OnCalibrationEdited)
+    ON_BN_CLICKED(IDC_CALIBRATED_XY, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_DEADZONE_X + 0, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_DEADZONE_X + 2, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_DEADZONE_X + 4, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_DEADZONE_X + 6, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_DEADZONE_X + 6, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_DEADZONE_X + 8, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_DEADZONE_X + 10, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MIN_X + 0, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_CENTER_X + 0, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MAX_X + 0, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MIN_X + 2, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_CENTER_X + 2, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MAX_X + 2, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MIN_X + 4, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_CENTER_X + 4, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MAX_X + 4, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MIN_X + 6, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_CENTER_X + 6, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MAX_X + 6, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MIN_X + 8, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_CENTER_X + 8, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MAX_X + 8, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MIN_X + 10, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_CENTER_X + 10, OnCalibrationEdited)
+    ON_EN_UPDATE(IDC_CAL_MAX_X + 10, OnCalibrationEdited)
+    ON_BN_CLICKED(IDC_CLEAR_CALIBRATION, OnClearCalibration)
+    ON_REGISTERED_MESSAGE(WM_JOYCONFIGCHANGED, OnJoyConfigChanged)
+END_MESSAGE_MAP()
+
+CPadwrightDlg::CPadwrightDlg(CWnd* pParent) : CDialog(IDD_PADWRIGHT_DIALOG, pParent) {
+    std::memset(&m_joyInfoCooked, 0, sizeof(m_joyInfoCooked));
+    std::memset(&m_joyInfoRaw, 0, sizeof(m_joyInfoRaw));
+    m_hIcon = AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME) : AfxLoadIcon(IDR_MAINFRAME, 0, 0);
+}
+
+CPadwrightDlg::~CPadwrightDlg() {
+    delete m_pJoystick;
+    m_pJoystick = nullptr;
+}
+
+void CPadwrightDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_POLLED_DEVICE, m_polledDevice);
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        DDX_Text(pDX, IDC_CAL_MIN_X + 2 * i,    m_calMin[i]);
+        DDV_MinMaxLong(pDX, m_calMin[i],        kCalibrationLow, kCalibrationHigh);
+        DDX_Text(pDX, IDC_CAL_CENTER_X + 2 * i, m_calCenter[i]);
+        DDV_MinMaxLong(pDX, m_calCenter[i],     kCalibrationLow, kCalibrationHigh);
+        DDX_Text(pDX, IDC_CAL_MAX_X + 2 * i,    m_calMax[i]);
+        DDV_MinMaxLong(pDX, m_calMax[i],        kCalibrationLow, kCalibrationHigh);
+    }
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        DDX_Text(pDX, IDC_DEADZONE_X + 2 * i,   m_deadZone[i]);
+        DDV_MinMaxDWord(pDX, m_deadZone[i],     0, kDeadZoneHigh);
+    }
+    for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k)
+        DDX_Check(pDX, kCalibratedIds[k],       m_calibrated[k]);
+}
+
+void CPadwrightDlg::DoDisplayExchange(CDataExchange* pDX) {
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        DDX_Text(pDX, IDC_JOY_COOKED_X + i, m_joyCooked[i]);
+        DDX_Text(pDX, IDC_JOY_RAW_X + i,    m_joyRaw[i]);
+        DDX_Text(pDX, kDiCookedIds[i],      m_diCooked[i]);
+        DDX_Text(pDX, kDiRawIds[i],         m_diRaw[i]);
+    }
+}
+
+BOOL CPadwrightDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    CString aboutMenu;
+    aboutMenu.LoadString(IDS_ABOUTBOX);
+    CMenu* pSysMenu = GetSystemMenu(FALSE);
+    if (pSysMenu && !aboutMenu.IsEmpty()) {
+        pSysMenu->AppendMenu(MF_SEPARATOR);
+        pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, aboutMenu);
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(AfxLoadIcon(IDR_MAINFRAME, 16, 16), FALSE);
+
+    for (int i = 0; i < AXIS_COUNT; ++i) SetSpinRange(IDC_DEADZONE_X + 2 * i + 1, 0, kDeadZoneHigh);
+    for (int id = IDC_CAL_MIN_X + 1; id <= IDC_CAL_MAX_X + 2 * (AXIS_COUNT - 1) + 1; id += 2)
+        SetSpinRange(id, kCalibrationLow, kCalibrationHigh);
+
+    m_joystickId = -1;
+    OnNext();
+    LoadFromDevice(FALSE);
+    m_ready = TRUE;
+    SetTimer(IDT_REFRESH, REFRESH_PERIOD_MS, nullptr);
+    return TRUE;
+}
+
+void CPadwrightDlg::SetSpinRange(int id, int lower, int upper) {
+    if (CWnd* spin = GetDlgItem(id)) CSpinButtonCtrl(spin->m_hWnd).SetRange32(lower, upper);
+}
+
+void CPadwrightDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+    } else {
+        CDialog::OnSysCommand(nID, lParam);
+    }
+}
+
+void CPadwrightDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int cxIcon = AfxGetSystemMetrics(SM_CXICON);
+    const int cyIcon = AfxGetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HICON CPadwrightDlg::OnQueryDragIcon() { return m_hIcon; }
+
+// ---- Device selection
+
+void CPadwrightDlg::OnNext() {
+    m_joystickId = (m_joystickId + 1) & 15;
+    delete m_pJoystick;
+    m_pJoystick = new (std::nothrow) CDIJoystick(AfxGetInstanceHandle());
+    if (m_pJoystick) {
+        m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), FALSE);
+        const CString name = ReadDeviceName(m_joystickId);
+        m_polledDevice.Format("%d: %s", m_joystickId, name.c_str());
+    }
+    // The grid is reloaded from the joystick just selected, so that no edit can write the previous
+    // joystick's calibration onto this one. The reload also shows the new device line.
+    LoadFromDevice(FALSE);
+}
+
+// ---- Live monitor
+
+void CPadwrightDlg::OnTimer(UINT nIDEvent) {
+    CJoystickServices& system = JoystickServices();
+
+    std::memset(&m_joyInfoCooked, 0, sizeof(m_joyInfoCooked));
+    m_joyInfoCooked.dwSize = sizeof(m_joyInfoCooked);
+    m_joyInfoCooked.dwFlags = JOY_RETURNALL;
+    if (system.joyGetPosEx(static_cast<UINT>(m_joystickId), &m_joyInfoCooked) == JOYERR_NOERROR)
+        ShowAxes(m_joyCooked, m_joyInfoCooked);
+
+    std::memset(&m_joyInfoRaw, 0, sizeof(m_joyInfoRaw));
+    m_joyInfoRaw.dwSize = sizeof(m_joyInfoRaw);
+    m_joyInfoRaw.dwFlags = JOY_RETURNALL | JOY_RETURNRAWDATA;
+    if (system.joyGetPosEx(static_cast<UINT>(m_joystickId), &m_joyInfoRaw) == JOYERR_NOERROR)
+        ShowAxes(m_joyRaw, m_joyInfoRaw);
+
+    if (m_pJoystick) {
+        m_pJoystick->Close();
+        m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), FALSE);
+        m_pJoystick->ReadState();
+        ShowAxes(m_diCooked, m_pJoystick->m_state);
+
+        m_pJoystick->Close();
+        m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), TRUE);
+        m_pJoystick->ReadState();
+        ShowAxes(m_diRaw, m_pJoystick->m_state);
+    }
+
+    CDataExchange dx(this, FALSE);
+    DoDisplayExchange(&dx);
+
+    CDialog::OnTimer(nIDEvent);
+}
+
+// ---- Calibration editor
+
+void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
+    if (m_pJoystick && m_pJoystick->IsOpen() && m_pJoystick->LoadConfig() >= 0 &&
+        m_pJoystick->LoadUserValues() >= 0) {
+        const JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
+        for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k)
+            m_calibrated[k] = useDefaults ? FALSE : static_cast<BOOL>((hwv.dwCalFlags >> k) & 1);
+
+        JOYRANGE range = hwv.jrvHardware;
+        for (int i = 0; i < AXIS_COUNT; ++i) {
+            const bool calibrated = m_calibrated[FlagOfAxis(i)];
+            m_calMin[i] = calibrated ? static_cast<LONG>(Axis(range.jpMin, i)) : kUncalibratedMin;
+            m_calCenter[i] = calibrated ? static_cast<LONG>(Axis(range.jpCenter, i)) : kUncalibratedCenter;
+            m_calMax[i] = calibrated ? static_cast<LONG>(Axis(range.jpMax, i)) : kUncalibratedMax;
+        }
+
+        JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
+        for (int i = 0; i < AXIS_COUNT; ++i) m_deadZone[i] = useDefaults ? kDefaultDeadZones[i] : Axis(deadZone, i);
+    }
+    UpdateData(FALSE);
+}
+
+void CPadwrightDlg::ApplyToDevice() {
+    UpdateData(TRUE);
+    if (!m_pJoystick || !m_pJoystick->IsOpen()) return;
+
+    JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
+    DWORD flags = 0;
+    for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k)
+        if (m_calibrated[k]) flags |= DWORD{1} << k;
+    hwv.dwCalFlags = flags;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        Axis(hwv.jrvHardware.jpMin, i) = static_cast<DWORD>(m_calMin[i]);
+        Axis(hwv.jrvHardware.jpCenter, i) = static_cast<DWORD>(m_calCenter[i]);
+        Axis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(m_calMax[i]);
+        Axis(m_pJoystick->m_userValues.ruv.jpDeadZone, i) = m_deadZone[i];
+    }
+    m_pJoystick->SaveUserValues();
+    m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
+}
+
+void CPadwrightDlg::OnDefaultValues() {
+    LoadFromDevice(TRUE);
+    ApplyToDevice();
+}
+
+void CPadwrightDlg::OnCalibrationEdited() {
+    if (!m_ready) return;
+    ApplyToDevice();
+    LoadFromDevice(FALSE);
+    ApplyToDevice();
+}
+
+LRESULT CPadwrightDlg::OnJoyConfigChanged(WPARAM, LPARAM) {
+    LoadFromDevice(FALSE);
+    return 0;
+}

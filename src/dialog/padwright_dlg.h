@@ -1,0 +1,74 @@
+// CPadwrightDlg: the main dialog. It holds all of the tool's state: the selected joystick, the
+// live readings of both interfaces and the calibration being edited.
+#pragma once
+
+#include "framework/afxwin.h"
+#include "framework/ddx.h"
+#include "joystick/platform_api.h"
+#include "res/resource.h"
+
+class CDIJoystick;
+
+// Number of the registered "MSJSTICK_VJOYD_MSGSTR" message, registered while the program starts.
+extern const UINT WM_JOYCONFIGCHANGED;
+
+class CPadwrightDlg : public CDialog {
+public:
+    explicit CPadwrightDlg(CWnd* pParent = nullptr);
+    ~CPadwrightDlg() override;
+    CPadwrightDlg(const CPadwrightDlg&) = delete;
+    CPadwrightDlg& operator=(const CPadwrightDlg&) = delete;
+
+    JOYINFOEX m_joyInfoCooked;
+    JOYINFOEX m_joyInfoRaw;
+    CDIJoystick* m_pJoystick = nullptr;  // owned
+    BOOL m_ready = FALSE;
+    int m_joystickId = 0;
+    CString m_polledDevice;
+    CString m_joyCooked[AXIS_COUNT];
+    CString m_joyRaw[AXIS_COUNT];
+    LONG m_calMin[AXIS_COUNT] = {};
+    LONG m_calCenter[AXIS_COUNT] = {};
+    LONG m_calMax[AXIS_COUNT] = {};
+    DWORD m_deadZone[AXIS_COUNT] = {};
+    BOOL m_calibrated[CALIBRATION_FLAG_COUNT] = {};
+    CString m_diCooked[AXIS_COUNT];
+    CString m_diRaw[AXIS_COUNT];
+    HICON m_hIcon;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    // The 24 read-only value fields; only the refresh calls it, toward the controls.
+    virtual void DoDisplayExchange(CDataExchange* pDX);
+    BOOL OnInitDialog() override;
+
+    void SetSpinRange(int id, int lower, int upper);
+    void LoadFromDevice(BOOL useDefaults);
+    void ApplyToDevice();
+
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    void OnPaint();
+    HICON OnQueryDragIcon();
+    void OnDefaultValues();
+    void OnTimer(UINT nIDEvent);
+    void OnNext();
+    void OnCalibrationEdited();
+    void OnClearCalibration();
+    LRESULT OnJoyConfigChanged(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+};
+
+// Control ids of the DirectInput value fields, in axis order.
+extern const int kDiCookedIds[AXIS_COUNT];
+extern const int kDiRawIds[AXIS_COUNT];
+// Check boxes of the five calibration flags, in flag order.
+extern const int kCalibratedIds[CALIBRATION_FLAG_COUNT];
+
+// Ranges the editor accepts.
+inline constexpr LONG kCalibrationLow = -1000;
+inline constexpr LONG kCalibrationHigh = 1655;
+inline constexpr DWORD kDeadZoneHigh = 100;
+
+// The joystick branch of the registry, below HKEY_LOCAL_MACHINE.
+inline constexpr const char* kJoystickRegistryBase = "System\\CurrentControlSet\\Control\\MediaResources\\Joystick";
