@@ -81,15 +81,10 @@ CString ReadDeviceName(int id) {
 
     CString valueName;
     valueName.Format("Joystick%dOEMName", id + 1);
-    char buffer[260] = "";
-    DWORD type = REG_SZ;
-    DWORD size = sizeof(buffer);
-    const LONG result =
-        system.RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    char buffer[260];
+    QueryRegistryString(system, key, valueName, buffer, sizeof(buffer));  // result not needed: empty on failure
     system.RegCloseKey(key);
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return CString();
-    const size_t length = strnlen(buffer, size < sizeof(buffer) ? size : sizeof(buffer));
-    return CString(std::string(buffer, length));
+    return CString(buffer);
 }
 
 }  // namespace
