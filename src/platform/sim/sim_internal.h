@@ -1,0 +1,86 @@
+// Inside the simulated platform: the machine's state shared by CSimPlatform and its DirectInput objects.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/sim/sim_platform.h"
+
+class CSimJoyConfig;
+
+struct CSimPlatform::Impl {
+    // One number's entry in DirectInput's joystick configuration store.
+    struct Stored {
+        bool configured = false;
+        GUID guidInstance{};
+        JOYREGHWCONFIG hwc{};
+        DWORD gain = 0;
+        WCHAR type[MAX_JOYSTRING]{};
+        WCHAR callout[MAX_JOYSTRING]{};
+    };
+    // The virtual controller plugged in under a number: its axes' travel and motion.
+    struct Device {
+        bool plugged = false;
+        int axes = 0;
+        DWORD buttons = 0;
+        std::string name;
+        std::array<LONG, kAxes> travelMin{};
+        std::array<LONG, kAxes> travelCenter{};
+        std::array<LONG, kAxes> travelMax{};
+        std::array<uint32_t, kAxes> periodMs{};
+        std::array<uint32_t, kAxes> phaseMs{};
+        std::array<bool, kAxes> held{};
+        std::array<LONG, kAxes> heldRaw{};
+    };
+    struct Rule {
+        int32_t result = 0;
+        int remaining = 0;  // kAlways: without end
+        int skip = 0;
+    };
+
+    explicit Impl(const std::vector<SimController>& controllers);
+
+    // Counts the call and tells whether an injected failure applies; *result then holds its code.
+    bool Inject(SimCall call, int32_t* result);
+
+    bool Installed(UINT number) const { return number < kJoysticks && store[number].configured; }
+    bool Attached(UINT number) const { return Installed(number) && devices[number].plugged; }
+    int FindByInstance(REFGUID guid) const;  // the attached number with that instance, else -1
+    LONG Raw(UINT number, int axis) const;
+    // Maps a raw position onto lo..hi through the stored calibration (the nominal range for an axis not
+    // marked calibrated) and applies the axis dead zone.
+    LONG Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi) const;
+    DIJOYCONFIG ConfigRecord(UINT number) const;
+    void Store(UINT number, const DIJOYCONFIG& config, DWORD flags);
+    void Uninstall(UINT number);
+    void EnsureSettingsKey();
+    void MirrorConfiguration(UINT number);
+    // Registered window messages are numbered from 0xC000 in order of first registration.
+    static constexpr UINT kFirstMessage = 0xC000;
+    UINT RegisterMessage(std::string_view name);
+    void AnnounceChange();
+    static GUID InstanceGuid(UINT number);
+
+    CSimRegistry registry;
+    std::shared_ptr<CSimRegistry::Key> settingsKey;
+    std::array<Stored, kJoysticks> store{};
+    DIJOYUSERVALUES userValues{};
+    std::array<Device, kJoysticks> devices{};
+    std::function<uint64_t()> clock;
+    std::function<void(UINT, WPARAM, LPARAM)> broadcast;
+    std::vector<std::string> messages;
+    std::array<Rule, static_cast<size_t>(SimCall::Count)> rules{};
+    std::array<int, static_cast<size_t>(SimCall::Count)> calls{};
+    std::array<int, 3> live{};
+    std::array<int, kJoysticks> exclusiveAcquired{};
+    const CSimJoyConfig* configOwner = nullptr;
+    int configWrites = 0;
+    int notifications = 0;
+};
+
+// Creates the simulated DirectInput object (reference count 1).
+IDirectInputA* NewSimDirectInput(CSimPlatform::Impl& sim);
