@@ -3,6 +3,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "res/resource.h"
@@ -77,6 +78,7 @@ HWND CDataExchange::PrepareCtrl(int id) {
     HWND control = m_pDlgWnd->m_hWnd ? AfxGetHost().GetDlgItem(m_pDlgWnd->m_hWnd, id) : nullptr;
     m_hWndLastControl = control;
     m_bEditLastControl = FALSE;
+    m_lastField = nullptr;
     return control;
 }
 
@@ -92,6 +94,11 @@ void CDataExchange::Fail() {
         if (m_bEditLastControl) AfxGetHost().SetEditSel(m_hWndLastControl, 0, -1);
     }
     throw CUserException{};
+}
+
+void CDataExchange::RestoreField() {
+    if (m_lastField) std::memcpy(m_lastField, &m_lastPrevious, sizeof(m_lastPrevious));
+    m_lastField = nullptr;
 }
 
 void AfxSetWindowText(HWND control, const char* text) {
@@ -117,6 +124,7 @@ void DDX_Text(CDataExchange* pDX, int id, LONG& value) {
     HWND control = pDX->PrepareEditCtrl(id);
     if (!control) return;
     if (pDX->m_bSaveAndValidate) {
+        pDX->RememberField(&value, static_cast<uint32_t>(value));
         const CString text = ReadControlText(control, kNumericReadChars + 1);
         if (!AfxParseLong(text, value)) FailWithPrompt(pDX, AFX_IDP_PARSE_INT);
     } else {
@@ -130,6 +138,7 @@ void DDX_Text(CDataExchange* pDX, int id, DWORD& value) {
     HWND control = pDX->PrepareEditCtrl(id);
     if (!control) return;
     if (pDX->m_bSaveAndValidate) {
+        pDX->RememberField(&value, value);
         const CString text = ReadControlText(control, kNumericReadChars + 1);
         if (!AfxParseDWord(text, value)) FailWithPrompt(pDX, AFX_IDP_PARSE_UINT);
     } else {
@@ -154,6 +163,7 @@ namespace {
 
 void FailMinMax(CDataExchange* pDX, const CString& minText, const CString& maxText) {
     if (!pDX->m_bSaveAndValidate) return;  // only values read back are checked
+    pDX->RestoreField();
     CString prompt;
     AfxFormatString2(prompt, AFX_IDP_PARSE_INT_RANGE, minText, maxText);
     AfxMessageBox(prompt, MB_ICONEXCLAMATION, AFX_IDP_PARSE_INT_RANGE);

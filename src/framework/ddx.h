@@ -1,6 +1,8 @@
 // Dialog data exchange: moving field values into controls and reading them back with validation.
 #pragma once
 
+#include <cstdint>
+
 #include "framework/afxwin.h"
 #include "framework/cstring.h"
 
@@ -19,6 +21,18 @@ public:
 
     HWND m_hWndLastControl = nullptr;
     BOOL m_bEditLastControl = FALSE;
+
+    // The numeric field read back last and the value it held before. A value that fails its range
+    // check is not kept: the field gets its previous value back, so nothing out of range travels on.
+    void RememberField(void* field, uint32_t previous) {
+        m_lastField = field;
+        m_lastPrevious = previous;
+    }
+    void RestoreField();
+
+private:
+    void* m_lastField = nullptr;
+    uint32_t m_lastPrevious = 0;
 };
 
 // Thrown by CDataExchange::Fail and caught by UpdateData; never leaves the framework.

@@ -278,14 +278,14 @@ int HeadlessHost::ShowMessageBox(HWND owner, const char* text, const char* capti
     int answer;
     if (m_boxHandler) {
         answer = m_boxHandler(m_boxes.back());
+    } else if (!asks) {
+        answer = IDOK;
     } else if (!m_answers.empty()) {
         answer = m_answers.front();
         m_answers.pop_front();
-    } else if (asks) {
+    } else {
         ++m_unanswered;
         answer = IDNO;
-    } else {
-        answer = IDOK;
     }
     m_boxes.back().answer = answer;
     return answer;

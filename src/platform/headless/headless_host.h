@@ -123,8 +123,9 @@ public:
     // The user's part in the next modal run of template `templateId`: called once the dialog is
     // initialised. A dialog the driver leaves open is closed with Escape; one without a driver, too.
     void OnDialog(int templateId, Driver driver);
-    // Answers for message boxes, used in order; a box with no answer queued and no handler gets
-    // IDOK when it only informs, IDNO when it asks (and is counted in UnansweredQuestions).
+    // Answers to questions (Yes/No boxes), used in order; a question with none queued gets IDNO and
+    // is counted in UnansweredQuestions. Boxes that only inform are answered IDOK. A handler, when
+    // set, answers every box instead.
     void Answer(int answer) { m_answers.push_back(answer); }
     void SetMessageBoxHandler(MessageBoxHandler handler) { m_boxHandler = std::move(handler); }
     const std::vector<MessageBoxRecord>& MessageBoxes() const { return m_boxes; }

@@ -1,0 +1,180 @@
+// The calibration editor: every change written at once, reloaded, and written again; defaults;
+// the configuration-changed message; validation of what is typed.
+#include "../support/session.h"
+
+namespace {
+
+using headless::Window;
+
+DWORD AxisOf(const JOYPOS& pos, int axis) {
+    const DWORD values[AXIS_COUNT] = {pos.dwX, pos.dwY, pos.dwZ, pos.dwR, pos.dwU, pos.dwV};
+    return values[axis];
+}
+
+class Editor : public Session {
+protected:
+    JOYRANGE Stored(UINT number = 0) { return sim.StoredConfig(number).hwc.hwv.jrvHardware; }
+    DWORD Flags(UINT number = 0) { return sim.StoredConfig(number).hwc.hwv.dwCalFlags; }
+};
+
+TEST_F(Editor, ShowsTheStoredCalibrationAndDeadZones) {
+    const JOYRANGE range = Stored();
+    Run([&](Window& w) {
+        for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+            const bool calibrated = axis < 4;  // the stick stores X/Y, Z and R as calibrated
+            EXPECT_EQ(w.Text(IDC_CAL_MIN_X + 2 * axis), calibrated ? std::to_string(AxisOf(range.jpMin, axis)) : "0");
+            EXPECT_EQ(w.Text(IDC_CAL_CENTER_X + 2 * axis),
+                      calibrated ? std::to_string(AxisOf(range.jpCenter, axis)) : "328");
+            EXPECT_EQ(w.Text(IDC_CAL_MAX_X + 2 * axis), calibrated ? std::to_string(AxisOf(range.jpMax, axis)) : "655");
+        }
+        EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY));
+        EXPECT_TRUE(w.Checked(IDC_CALIBRATED_Z));
+        EXPECT_TRUE(w.Checked(IDC_CALIBRATED_R));
+        EXPECT_FALSE(w.Checked(IDC_CALIBRATED_U));
+        EXPECT_EQ(w.Text(IDC_DEADZONE_X), "5");
+        EXPECT_EQ(w.Text(IDC_DEADZONE_X + 4), "0");
+    });
+}
+
+TEST_F(Editor, EveryEditAndCheckBoxWritesAtOnce) {
+    Run([&](Window& w) {
+        std::vector<int> edits;
+        for (int i = 0; i < AXIS_COUNT; ++i) {
+            edits.push_back(IDC_DEADZONE_X + 2 * i);
+            edits.push_back(IDC_CAL_MIN_X + 2 * i);
+            edits.push_back(IDC_CAL_CENTER_X + 2 * i);
+            edits.push_back(IDC_CAL_MAX_X + 2 * i);
+        }
+        for (int id : edits) {
+            const int writes = sim.ConfigWrites();
+            w.Paste(id, "9");
+            EXPECT_GT(sim.ConfigWrites(), writes) << "edit " << id;
+        }
+        for (int id : kCalibratedIds) {
+            const int writes = sim.ConfigWrites();
+            w.Click(id);
+            EXPECT_GT(sim.ConfigWrites(), writes) << "check box " << id;
+        }
+    });
+}
+
+TEST_F(Editor, AValueTypedForACalibratedAxisIsStored) {
+    Run([&](Window& w) {
+        w.Paste(IDC_CAL_MIN_X, "-1000");
+        w.Paste(IDC_CAL_MAX_X + 2, "1655");
+        w.Paste(IDC_DEADZONE_X + 2, "12");
+        EXPECT_EQ(static_cast<LONG>(Stored().jpMin.dwX), -1000) << "a negative minimum survives as its 32-bit pattern";
+        EXPECT_EQ(Stored().jpMax.dwY, 1655u);
+        EXPECT_EQ(sim.StoredUserValues().ruv.jpDeadZone.dwY, 12u);
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "-1000");
+    });
+    // A new session reads back what the last one stored.
+    Run([&](Window& w) { EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "-1000"); });
+}
+
+TEST_F(Editor, UncheckingXYStoresTheUncalibratedRangeForXAndY) {
+    Run([&](Window& w) {
+        w.Click(IDC_CALIBRATED_XY);
+        EXPECT_EQ(Flags() & JOY_ISCAL_XY, 0u);
+        EXPECT_EQ(Flags() & (JOY_ISCAL_Z | JOY_ISCAL_R), static_cast<DWORD>(JOY_ISCAL_Z | JOY_ISCAL_R));
+        for (int axis : {0, 1}) {
+            EXPECT_EQ(AxisOf(Stored().jpMin, axis), 0u);
+            EXPECT_EQ(AxisOf(Stored().jpCenter, axis), 328u);
+            EXPECT_EQ(AxisOf(Stored().jpMax, axis), 655u);
+            EXPECT_EQ(w.Text(IDC_CAL_CENTER_X + 2 * axis), "328");
+        }
+        // Checking it again keeps exactly what is shown.
+        w.Click(IDC_CALIBRATED_XY);
+        EXPECT_NE(Flags() & JOY_ISCAL_XY, 0u);
+        EXPECT_EQ(Stored().jpMax.dwX, 655u);
+    });
+}
+
+TEST_F(Editor, ValuesTypedForAnUncalibratedAxisSnapBack) {
+    Run([&](Window& w) {
+        w.Paste(IDC_CAL_MIN_X + 8, "100");  // U is not calibrated on the stick
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X + 8), "0");
+        EXPECT_EQ(Stored().jpMin.dwU, 0u);
+    });
+}
+
+TEST_F(Editor, InvalidInputIsReportedAndTheStoredValueShownAgain) {
+    Run([&](Window& w) {
+        const std::string stored = w.Text(IDC_CAL_CENTER_X);
+        const int writes = sim.ConfigWrites();
+        w.Paste(IDC_CAL_CENTER_X, "-");
+        ASSERT_FALSE(host.MessageBoxes().empty());
+        EXPECT_EQ(host.MessageBoxes()[0].text, "Please enter an integer.");
+        EXPECT_EQ(w.Text(IDC_CAL_CENTER_X), stored);
+        EXPECT_EQ(std::to_string(Stored().jpCenter.dwX), stored);
+        EXPECT_GT(sim.ConfigWrites(), writes) << "the other fields are still written";
+
+        const std::string maximum = w.Text(IDC_CAL_MAX_X);
+        w.Paste(IDC_CAL_MAX_X, "1656");
+        EXPECT_EQ(host.MessageBoxes().back().text, "Please enter an integer between -1000 and 1655.");
+        EXPECT_EQ(std::to_string(Stored().jpMax.dwX), maximum) << "a rejected value is never stored";
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), maximum);
+        w.Paste(IDC_DEADZONE_X, "-5");
+        EXPECT_EQ(host.MessageBoxes().back().text, "Please enter a positive integer.");
+        EXPECT_EQ(w.Text(IDC_DEADZONE_X), "5");
+    });
+}
+
+TEST_F(Editor, DefaultValuesResetAndStore) {
+    Run([&](Window& w) {
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_EQ(Flags(), 0u);
+        const DIJOYUSERVALUES values = sim.StoredUserValues();
+        const DWORD expected[AXIS_COUNT] = {5, 5, 0, 0, 0, 0};
+        for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+            EXPECT_EQ(AxisOf(Stored().jpMin, axis), 0u);
+            EXPECT_EQ(AxisOf(Stored().jpCenter, axis), 328u);
+            EXPECT_EQ(AxisOf(Stored().jpMax, axis), 655u);
+            EXPECT_EQ(AxisOf(values.ruv.jpDeadZone, axis), expected[axis]);
+            EXPECT_EQ(w.Text(IDC_CAL_MAX_X + 2 * axis), "655");
+        }
+        for (int id : kCalibratedIds) EXPECT_FALSE(w.Checked(id));
+    });
+}
+
+TEST_F(Editor, DefaultValuesWithoutAnOpenJoystickChangeNothing) {
+    Run([&](Window& w) {
+        w.Click(IDC_NEXT);
+        w.Click(IDC_NEXT);  // number 2: nothing to open
+        const std::string shown = w.Text(IDC_CAL_MAX_X);
+        const int writes = sim.ConfigWrites();
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_EQ(sim.ConfigWrites(), writes);
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), shown);
+        w.Tick();
+        w.Paste(IDC_CAL_MAX_X, "1");
+        EXPECT_EQ(sim.ConfigWrites(), writes) << "edits cannot reach a joystick that is not open";
+    });
+}
+
+TEST_F(Editor, TheConfigurationChangedMessageReloadsWithoutWriting) {
+    EXPECT_EQ(WM_JOYCONFIGCHANGED, sim.ConfigChangedMessage());
+    Run([&](Window& w) {
+        w.Tick();
+        DIJOYCONFIG config = sim.StoredConfig(0);
+        config.hwc.hwv.jrvHardware.jpMax.dwX = 999;
+        sim.StoreConfig(0, config);
+        const int writes = sim.ConfigWrites();
+        w.Send(WM_JOYCONFIGCHANGED);
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "999");
+        EXPECT_EQ(sim.ConfigWrites(), writes) << "the rewritten edits must not reach the editor";
+    });
+}
+
+TEST_F(Editor, WritesAnnounceTheChangeAndTheAnnouncementIsQuiet) {
+    Run([&](Window& w) {
+        const int notifications = sim.Notifications();
+        w.Paste(IDC_CAL_MAX_X, "700");
+        EXPECT_GT(sim.Notifications(), notifications);
+        // The broadcast comes back to the dialog as the configuration-changed message, which only reloads.
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "700");
+        EXPECT_FALSE(sim.ConfigAcquired()) << "every save releases its write access";
+    });
+}
+
+}  // namespace
