@@ -91,13 +91,13 @@ public:
         if (m_level != (DISCL_EXCLUSIVE | DISCL_BACKGROUND)) {
             return DIERR_INVALIDPARAM;
         }
-        if (m_sim.configOwner == reinterpret_cast<const CSimJoyConfig*>(this)) {
+        if (m_sim.configOwner == static_cast<const void*>(this)) {
             return DI_NOEFFECT;
         }
         if (m_sim.configOwner != nullptr) {
             return DIERR_OTHERAPPHASPRIO;
         }
-        m_sim.configOwner = reinterpret_cast<const CSimJoyConfig*>(this);
+        m_sim.configOwner = static_cast<const void*>(this);
         return DI_OK;
     }
 
@@ -304,7 +304,7 @@ private:
     // DirectInput 5's record, or the later one that appends guidGameport.
     static bool ValidConfigSize(DWORD size) { return size == sizeof(DIJOYCONFIG) || size == sizeof(DIJOYCONFIG) + sizeof(GUID); }
 
-    bool Acquired() const { return m_sim.configOwner == reinterpret_cast<const CSimJoyConfig*>(this); }
+    bool Acquired() const { return m_sim.configOwner == static_cast<const void*>(this); }
 
     HRESULT Unsupported(SimCall call) {
         HRESULT hr;

@@ -10,8 +10,6 @@
 
 #include "platform/sim/sim_platform.h"
 
-class CSimJoyConfig;
-
 struct CSimPlatform::Impl {
     // One number's entry in DirectInput's joystick configuration store.
     struct Stored {
@@ -77,7 +75,7 @@ struct CSimPlatform::Impl {
     std::array<int, static_cast<size_t>(SimCall::Count)> calls{};
     std::array<int, 3> live{};
     std::array<int, kJoysticks> exclusiveAcquired{};
-    const CSimJoyConfig* configOwner = nullptr;
+    const void* configOwner = nullptr;  // the configuration interface holding exclusive write access
     int configWrites = 0;
     int notifications = 0;
 };
