@@ -1,0 +1,161 @@
+// Window-system-free helpers of the FLTK host.
+#include "platform/fltk/layout.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+namespace fltkhost {
+
+double ScaleForDpi(double dpi) {
+    if (!(dpi > 0.0) || dpi > 1000.0) return 1.0;
+    const double scale = std::round(dpi / 96.0 * 4.0) / 4.0;
+    return std::clamp(scale, 1.0, 4.0);
+}
+
+BaseUnits BaseUnitsForScale(double scale) { return {6.0 * scale, 13.0 * scale}; }
+
+int DialogUnitsToPixelsX(int units, BaseUnits base) {
+    return static_cast<int>(std::floor(units * base.x / 4.0 + 1e-9));
+}
+
+int DialogUnitsToPixelsY(int units, BaseUnits base) {
+    return static_cast<int>(std::floor(units * base.y / 8.0 + 1e-9));
+}
+
+PixelRect DialogRectToPixels(int x, int y, int cx, int cy, BaseUnits base) {
+    const int left = DialogUnitsToPixelsX(x, base);
+    const int top = DialogUnitsToPixelsY(y, base);
+    const int right = DialogUnitsToPixelsX(x + cx, base);
+    const int bottom = DialogUnitsToPixelsY(y + cy, base);
+    return {left, top, right - left, bottom - top};
+}
+
+LinkText ParseLinkMarkup(std::string_view markup) {
+    LinkText out;
+    const size_t open = markup.find("<a ");
+    const size_t close = open == std::string_view::npos ? open : markup.find("</a>", open);
+    const size_t tagEnd = open == std::string_view::npos ? open : markup.find('>', open);
+    if (open == std::string_view::npos || close == std::string_view::npos || tagEnd == std::string_view::npos ||
+        tagEnd > close) {
+        out.text = markup;
+        out.linkBegin = out.linkEnd = out.text.size();
+        return out;
+    }
+    const std::string_view tag = markup.substr(open, tagEnd - open);
+    const size_t hrefAt = tag.find("href=\"");
+    if (hrefAt != std::string_view::npos) {
+        const size_t valueAt = hrefAt + 6;
+        const size_t quote = tag.find('"', valueAt);
+        if (quote != std::string_view::npos) out.href = tag.substr(valueAt, quote - valueAt);
+    }
+    out.text = markup.substr(0, open);
+    out.linkBegin = out.text.size();
+    out.text += markup.substr(tagEnd + 1, close - tagEnd - 1);
+    out.linkEnd = out.text.size();
+    out.text += markup.substr(close + 4);
+    return out;
+}
+
+bool IsOpenableHref(std::string_view href) {
+    const bool known = href.starts_with("mailto:") || href.starts_with("https://") || href.starts_with("http://");
+    if (!known) return false;
+    return std::none_of(href.begin(), href.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u < 0x20 || u == 0x7F || c == ' ' || c == '"' || c == '\'' || c == '`' || c == '\\';
+    });
+}
+
+std::vector<TextLine> WrapText(std::string_view text, int width, const std::function<int(std::string_view)>& measure) {
+    std::vector<TextLine> lines;
+    size_t paragraph = 0;
+    while (true) {
+        size_t stop = text.find('\n', paragraph);
+        if (stop == std::string_view::npos) stop = text.size();
+        // Greedy filling of one paragraph, breaking at blanks.
+        size_t lineBegin = paragraph;
+        if (lineBegin == stop) lines.push_back({lineBegin, lineBegin, 0});
+        while (lineBegin < stop) {
+            size_t lineEnd = lineBegin;  // end of the last word that fits
+            size_t scan = lineBegin;
+            while (scan < stop) {
+                size_t wordEnd = scan;
+                while (wordEnd < stop && text[wordEnd] == ' ') ++wordEnd;
+                while (wordEnd < stop && text[wordEnd] != ' ') ++wordEnd;
+                const int w = measure(text.substr(lineBegin, wordEnd - lineBegin));
+                if (w > width && lineEnd > lineBegin) break;
+                lineEnd = wordEnd;
+                scan = wordEnd;
+                if (w > width) break;  // a single word wider than the line stands alone
+            }
+            lines.push_back({lineBegin, lineEnd, measure(text.substr(lineBegin, lineEnd - lineBegin))});
+            lineBegin = lineEnd;
+            while (lineBegin < stop && text[lineBegin] == ' ') ++lineBegin;
+        }
+        if (stop == text.size()) break;
+        paragraph = stop + 1;
+    }
+    return lines;
+}
+
+std::optional<std::string> SpinStep(std::string_view buddyText, int lower, int upper, int delta) {
+    const std::string text(buddyText);
+    errno = 0;
+    char* end = nullptr;
+    long position = std::strtol(text.c_str(), &end, 10);
+    if (errno == ERANGE) position = position < 0 ? INT_MIN : INT_MAX;
+    const long low = std::min(lower, upper);
+    const long high = std::max(lower, upper);
+    const long step = lower > upper ? -static_cast<long>(delta) : static_cast<long>(delta);
+    const long next = std::clamp(std::clamp(position, low, high) + step, low, high);
+    std::string written = std::to_string(next);
+    if (written == text) return std::nullopt;
+    return written;
+}
+
+char MnemonicOf(std::string_view label) {
+    for (size_t i = 0; i + 1 < label.size(); ++i) {
+        if (label[i] != '&') continue;
+        if (label[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        return static_cast<char>(std::tolower(static_cast<unsigned char>(label[i + 1])));
+    }
+    return 0;
+}
+
+std::string StripMnemonic(std::string_view label) {
+    std::string out;
+    out.reserve(label.size());
+    for (size_t i = 0; i < label.size(); ++i) {
+        if (label[i] == '&') {
+            if (++i == label.size()) break;  // a trailing "&" shows nothing
+        }
+        out += label[i];  // after "&": the mnemonic letter, or the second "&" of "&&"
+    }
+    return out;
+}
+
+int MessageBoxAnswer(UINT type, BoxKey key, int focused, char ch) {
+    const bool asks = (type & MB_TYPEMASK) == MB_YESNO;
+    switch (key) {
+    case BoxKey::Enter:
+    case BoxKey::Space:
+        if (!asks) return IDOK;
+        return focused == IDNO ? IDNO : IDYES;
+    case BoxKey::Escape:
+    case BoxKey::Close: return asks ? 0 : IDOK;
+    case BoxKey::Char: {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (asks) return c == 'y' ? IDYES : c == 'n' ? IDNO : 0;
+        return 0;  // "OK" has no mnemonic
+    }
+    }
+    return 0;
+}
+
+}  // namespace fltkhost

@@ -1,0 +1,78 @@
+// The parts of the FLTK host that need no window system: dialog units to pixels, the link markup
+// of feedback texts and its word wrapping, up-down steps, "&" mnemonics and message-box keys.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/wintypes.h"
+
+namespace fltkhost {
+
+// Base units of the dialog font: 8-point MS Sans Serif is 6 x 13 pixels at 96 dpi. Dialog units
+// are a quarter of the average character width and an eighth of the character height.
+struct BaseUnits {
+    double x = 6.0;
+    double y = 13.0;
+};
+
+// The scale of a screen against 96 dpi, in quarter steps, never below 1 and never above 4.
+// Unknown or implausible resolutions (0, negative, far beyond any screen) give 1.
+double ScaleForDpi(double dpi);
+BaseUnits BaseUnitsForScale(double scale);
+
+struct PixelRect {
+    int x, y, w, h;
+};
+
+// As Windows maps a dialog template: every edge is converted on its own, rounding down, so that
+// controls that touch in dialog units touch in pixels.
+int DialogUnitsToPixelsX(int units, BaseUnits base);
+int DialogUnitsToPixelsY(int units, BaseUnits base);
+PixelRect DialogRectToPixels(int x, int y, int cx, int cy, BaseUnits base);
+
+// A static text with one <a href="...">label</a> in it: the text as shown, and which part of it
+// is the link. Without markup the whole text is plain and `href` is empty.
+struct LinkText {
+    std::string text;
+    size_t linkBegin = 0;  // [linkBegin, linkEnd) of `text`
+    size_t linkEnd = 0;
+    std::string href;
+};
+LinkText ParseLinkMarkup(std::string_view markup);
+
+// Whether a link target may be handed to the desktop's opener: mail and web addresses only, and
+// nothing that a program receiving it could take for an option or a second argument.
+bool IsOpenableHref(std::string_view href);
+
+// One line of wrapped text: [begin, end) of the source text, and its width in pixels.
+struct TextLine {
+    size_t begin, end;
+    int width;
+};
+// Wraps at blanks to `width` pixels and at every "\n"; a word wider than the line stands alone.
+// `measure` gives the width of a piece of text. Blanks where a line breaks are not part of a line.
+std::vector<TextLine> WrapText(std::string_view text, int width, const std::function<int(std::string_view)>& measure);
+
+// An up-down step on the buddy's text, as the common control does with a buddy integer: the text is
+// read as a decimal (what does not parse counts from 0), moved by `delta` within the range and
+// written back as a plain integer. An inverted range (lower above upper) steps the other way.
+// Nothing when the text already shows the value the step gives.
+std::optional<std::string> SpinStep(std::string_view buddyText, int lower, int upper, int delta);
+
+// The mnemonic of a label ("&Next" -> 'n'), lower case; 0 when it has none ("&&" is a plain "&").
+char MnemonicOf(std::string_view label);
+// The label as shown without prefix processing of its own: "&&" becomes "&", a single "&" goes.
+std::string StripMnemonic(std::string_view label);
+
+// Keys and actions a message box answers to.
+enum class BoxKey { Enter, Escape, Close, Space, Char };
+// The answer a message box of `type` (MB_OK or MB_YESNO) gives for a key: Enter and Space press
+// the focused button (`focused`: IDOK, IDYES or IDNO); Escape and the close button answer an OK box
+// and do nothing in a Yes/No box; "y" and "n" choose in a Yes/No box. 0: the key does nothing.
+int MessageBoxAnswer(UINT type, BoxKey key, int focused, char ch = 0);
+
+}  // namespace fltkhost
