@@ -117,6 +117,42 @@ TEST(SimWinMM, AxesMoveSmoothlyWithinTheGameportRangeAndAbsentAxesReadZero) {
     EXPECT_EQ(sim.RawPosition(0, 1), atTime);
 }
 
+TEST(SimWinMM, DegenerateCalibrationAndOversizedDeadZonesReadSafely) {
+    CSimPlatform sim;
+    DIJOYCONFIG config = sim.StoredConfig(1);
+    config.hwc.hwv.dwCalFlags = JOY_ISCAL_XY;
+    config.hwc.hwv.jrvHardware.jpMin.dwX = 300;  // no extent on either side of the centre
+    config.hwc.hwv.jrvHardware.jpCenter.dwX = 300;
+    config.hwc.hwv.jrvHardware.jpMax.dwX = 300;
+    config.hwc.hwv.jrvHardware.jpMin.dwY = 600;  // minimum above maximum
+    config.hwc.hwv.jrvHardware.jpCenter.dwY = 328;
+    config.hwc.hwv.jrvHardware.jpMax.dwY = static_cast<DWORD>(-1000);
+    sim.StoreConfig(1, config);
+    DIJOYUSERVALUES values = sim.StoredUserValues();
+    values.ruv.jpDeadZone.dwX = 0;
+    values.ruv.jpDeadZone.dwY = 0;
+    sim.StoreUserValues(values);
+
+    MMRESULT result = 0;
+    const struct {
+        LONG raw;
+        DWORD x;
+        DWORD y;
+    } cases[] = {{200, 0, 0}, {300, 32767, 0}, {328, 65535, 32767}, {400, 65535, 65535}};
+    for (const auto& c : cases) {
+        sim.HoldAxis(1, 0, c.raw);
+        sim.HoldAxis(1, 1, c.raw);
+        const JOYINFOEX info = Read(sim, 1, JOY_RETURNALL, &result);
+        EXPECT_EQ(info.dwXpos, c.x) << "raw " << c.raw;
+        EXPECT_EQ(info.dwYpos, c.y) << "raw " << c.raw;
+    }
+
+    values.ruv.jpDeadZone.dwX = 250;  // more than the whole half range
+    sim.StoreUserValues(values);
+    sim.HoldAxis(1, 0, 0);
+    EXPECT_EQ(Read(sim, 1, JOY_RETURNALL, &result).dwXpos, 32767u);
+}
+
 TEST(SimFailures, AChosenCallFailsTheChosenNumberOfTimesAfterTheChosenNumberOfSuccesses) {
     CSimPlatform sim;
     JOYCAPSA caps{};
