@@ -11,6 +11,12 @@
 
 using namespace testing;
 
+// The codes ReadState and LoadConfig compare against, as Windows defines them.
+static_assert(DIERR_NOTACQUIRED == static_cast<HRESULT>(0x8007000Cu));
+static_assert(DIERR_INPUTLOST == static_cast<HRESULT>(0x8007001Eu));
+static_assert(DIERR_NOTINITIALIZED == static_cast<HRESULT>(0x80070015u));
+static_assert(sizeof(DIPROPRANGE) == 24 && sizeof(DIPROPDWORD) == 20 && sizeof(DIPROPHEADER) == 16);
+
 namespace {
 
 const GUID kDeviceGuid = {0x12345678, 0x0001, 0x0002, {1, 2, 3, 4, 5, 6, 7, 8}};
