@@ -32,7 +32,9 @@ namespace {
 
 using res::ControlKind;
 
-constexpr Fl_Font kFont = FL_HELVETICA;
+// The dialog font: a sans face with Arial's metrics where fontconfig has one (Arial, Liberation Sans),
+// the closest to 8-point MS Sans Serif; any other sans face otherwise.
+constexpr Fl_Font kFont = FL_FREE_FONT;
 constexpr double kMinTimerSeconds = 0.010;  // as the system's shortest window timer
 
 struct Dialog;
@@ -600,18 +602,18 @@ void FltkHost::Impl::EnsureDisplay() {
     if (displayReady) return;
     displayReady = true;
     fl_open_display();
+    Fl::set_font(kFont, " Arial");
     float hdpi = 0, vdpi = 0;
     Fl::screen_dpi(hdpi, vdpi, 0);
     scale = ScaleForDpi((hdpi + vdpi) / 2.0);
     base = BaseUnitsForScale(scale);
-    // The sans size whose average character is closest to the base unit's width.
+    // The largest size whose average character is no wider than the base unit, so that texts fit
+    // the rectangles they were laid out for.
     static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    double bestError = 1e9;
-    for (int size = 6; size <= 48; ++size) {
+    fontSize = 6;
+    for (int size = 6; size <= 64; ++size) {
         fl_font(kFont, size);
-        const double average = fl_width(kAlphabet) / 52.0;
-        const double error = std::abs(average - base.x);
-        if (error < bestError) bestError = error, fontSize = size;
+        if (fl_width(kAlphabet) / 52.0 <= base.x) fontSize = size;
     }
     Fl::visible_focus(1);
 }

@@ -1,0 +1,211 @@
+#!/usr/bin/env bash
+# Drives the desktop program as a user would, on a private X server, and looks at what it shows:
+#   fltk_e2e.sh PROGRAM OUTPUT_DIR
+# Screenshots and the measured start-up times are left in OUTPUT_DIR. Exit 77 (skipped) when the
+# X tools are missing: scripts/deps.sh test installs them.
+set -u
+
+program=$1
+out=$2
+mkdir -p "$out"
+rm -f "$out"/*.png "$out"/timings.txt
+
+for tool in Xvfb xdpyinfo xdotool import convert compare; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIP: $tool is not installed (scripts/deps.sh test installs it)"
+        exit 77
+    fi
+done
+
+xvfb_pid=
+app_pid=
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    [ -n "${DISPLAY:-}" ] && import -window root "$out/failure.png" 2>/dev/null
+    exit 1
+}
+
+# A display number nobody uses; another run may race for it, so try the next one when Xvfb dies.
+for n in $(seq 97 160); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        xdpyinfo -display ":$n" >/dev/null 2>&1 && break
+        sleep 0.05
+    done
+    if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+        export DISPLAY=":$n"
+        break
+    fi
+    kill "$xvfb_pid" 2>/dev/null
+    xvfb_pid=
+done
+[ -n "${DISPLAY:-}" ] || fail "no X server could be started"
+echo "X server on $DISPLAY"
+
+now_ms() { date +%s%3N; }
+
+# The visible windows whose title matches, one id a line.
+windows() { xdotool search --onlyvisible --name "$1" 2>/dev/null; }
+
+size_of() {
+    local WIDTH HEIGHT X Y SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$1")"
+    echo "${WIDTH}x${HEIGHT}"
+}
+
+# Waits up to $2 seconds for a visible window titled $1 that is not $3; prints its id.
+wait_window() {
+    local deadline=$(( $(now_ms) + ${2:-10} * 1000 )) id
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        for id in $(windows "$1"); do
+            [ "$id" != "${3:-}" ] && { echo "$id"; return 0; }
+        done
+        sleep 0.02
+    done
+    return 1
+}
+
+# Waits up to $2 seconds for window $1 to disappear.
+wait_gone() {
+    local deadline=$(( $(now_ms) + ${2:-5} * 1000 ))
+    while [ "$(now_ms)" -lt "$deadline" ]; do
+        xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$1" || return 0
+        sleep 0.02
+    done
+    return 1
+}
+
+shot() { import -window "$1" "$out/$2.png" || fail "screenshot $2"; }
+
+# Cuts W x H + X + Y out of screenshot $1 into $2.
+crop() { convert "$out/$1.png" -crop "$3" +repage "$out/$2.png"; }
+
+# Number of pixels that differ between two images.
+differing() { compare -metric AE "$out/$1.png" "$out/$2.png" null: 2>&1 | cut -d' ' -f1; }
+
+key_to() {
+    local window=$1
+    shift
+    xdotool windowfocus --sync "$window" 2>/dev/null
+    xdotool key --delay 30 "$@"
+}
+
+# Dialog units to pixels at 96 dpi: x * 6 / 4, y * 13 / 8 (the test's X server runs at 96 dpi).
+px() { echo $(( $1 * 6 / 4 )); }
+py() { echo $(( $1 * 13 / 8 )); }
+
+# ---- Start: the warning comes first, then the main dialog
+start=$(now_ms)
+"$program" >"$out/program.log" 2>&1 &
+app_pid=$!
+
+warning=$(wait_window '^Padwright$' 10) || fail "the warning box did not appear"
+warning_ms=$(( $(now_ms) - start ))
+[ "$(size_of "$warning")" != "588x367" ] || fail "the first window is the main dialog, not the warning"
+shot "$warning" warning
+echo "warning box after ${warning_ms} ms"
+
+dismissed=$(now_ms)
+key_to "$warning" Return
+main=$(wait_window '^Padwright$' 10 "$warning") || fail "the main dialog did not appear after Return"
+main_ms=$(( $(now_ms) - dismissed ))
+wait_gone "$warning" 2 || fail "the warning box is still open"
+[ "$(size_of "$main")" = "588x367" ] || fail "main dialog is $(size_of "$main"), expected 588x367"
+echo "main dialog ${main_ms} ms after the warning was answered"
+printf 'warning_box_ms %s\nmain_dialog_after_warning_ms %s\n' "$warning_ms" "$main_ms" >"$out/timings.txt"
+
+# ---- The monitor is live: the WinMM values change between two looks 300 ms apart
+sleep 0.3
+shot "$main" main
+sleep 0.3
+shot "$main" main-later
+values="$(( $(px 90) - $(px 25) ))x$(( $(py 103) - $(py 25) ))+$(px 25)+$(py 25)"
+crop main values-1 "$values"
+crop main-later values-2 "$values"
+[ "$(differing values-1 values-2)" -gt 0 ] || fail "the value fields did not change in 300 ms"
+
+# ---- "&Next" by its mnemonic selects the next joystick
+device="$(( $(px 140) ))x$(( $(py 12) ))+$(px 201)+$(py 16)"
+crop main device-1 "$device"
+key_to "$main" alt+n
+sleep 0.2
+shot "$main" after-next
+crop after-next device-2 "$device"
+[ "$(differing device-1 device-2)" -gt 0 ] || fail "Alt+N did not change the polled device"
+key_to "$main" alt+n alt+n alt+n alt+n alt+n alt+n alt+n alt+n alt+n alt+n alt+n alt+n alt+n alt+n alt+n
+sleep 0.2
+shot "$main" back-to-first
+crop back-to-first device-3 "$device"
+[ "$(differing device-1 device-3)" -eq 0 ] || fail "sixteen steps of Next did not come back to joystick 0"
+
+# ---- The X minimum edit (1029): a value is stored, "-" is refused and the stored value stays
+edit_x=$(( $(px 231) + 15 ))
+edit_y=$(( $(py 65) + 8 ))
+# Its text, without the up-down control and away from the focus.
+edit="$(( $(px 40) - 16 ))x$(( $(py 12) - 4 ))+$(( $(px 231) + 2 ))+$(( $(py 65) + 2 ))"
+shot "$main" edit-before
+crop edit-before x-min-before "$edit"
+
+xdotool mousemove --window "$main" "$edit_x" "$edit_y" click 1
+key_to "$main" ctrl+a
+xdotool type --delay 40 "100"
+key_to "$main" Tab
+sleep 0.2
+shot "$main" edit-valid
+crop edit-valid x-min-valid "$edit"
+[ "$(differing x-min-before x-min-valid)" -gt 0 ] || fail "typing 100 did not change the X minimum"
+
+xdotool mousemove --window "$main" "$edit_x" "$edit_y" click 1
+key_to "$main" ctrl+a
+xdotool type "-"
+box=$(wait_window '^Padwright$' 5 "$main") || fail "no message box after typing \"-\""
+[ "$(size_of "$box")" != "588x367" ] || fail "the message box has the main dialog's size"
+shot "$box" message-box
+key_to "$box" Return
+wait_gone "$box" 3 || fail "Return did not answer the message box"
+# The refused edit has the focus again: step up and down with the arrow keys, then leave it.
+key_to "$main" Up Down Tab
+sleep 0.2
+shot "$main" edit-refused
+crop edit-refused x-min-refused "$edit"
+[ "$(differing x-min-valid x-min-refused)" -eq 0 ] || fail "after the refused \"-\" the edit does not show the stored 100"
+
+# ---- Right click on the background: the About entry opens the About box
+xdotool mousemove --window "$main" 3 $(( $(py 226) - 4 )) click 3
+sleep 0.3
+shot root context-menu
+xdotool key a
+about=$(wait_window '^About Padwright$' 5) || fail "the About box did not open from the context menu"
+[ "$(size_of "$about")" = "352x89" ] || fail "About box is $(size_of "$about"), expected 352x89"
+sleep 0.2
+shot "$about" about
+# The version line (control 1071) holds text: dark pixels in its rectangle.
+crop about version "$(px 119)x$(py 8)+$(px 40)+$(py 10)"
+darkest=$(convert "$out/version.png" -colorspace Gray -format '%[fx:minima]' info:)
+awk -v d="$darkest" 'BEGIN { exit !(d < 0.3) }' || fail "the About box shows no version line"
+key_to "$about" Return
+wait_gone "$about" 3 || fail "Return did not close the About box"
+
+# ---- Escape ends the program, with status 0
+key_to "$main" Escape
+for _ in $(seq 100); do
+    kill -0 "$app_pid" 2>/dev/null || break
+    sleep 0.05
+done
+kill -0 "$app_pid" 2>/dev/null && fail "the program still runs after Escape"
+wait "$app_pid"
+status=$?
+app_pid=
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+
+echo "PASS: warning ${warning_ms} ms, main dialog ${main_ms} ms after the warning"
