@@ -2,6 +2,23 @@
 // of the registry and DirectInput 5 with its joystick configuration store. Virtual controllers move on
 // their own; calibrated reads apply the stored calibration and dead zones, raw reads do not. Nothing is
 // written to disk: the machine lives as long as the object.
+//
+// The model in brief:
+// - Joystick numbers 0..15. A number is installed while the configuration store holds an entry for it
+//   and the driver key's CurrentJoystickSettings key exists; it answers WinMM only while a virtual
+//   controller is plugged in under it (JOYERR_PARMS when not installed, JOYERR_UNPLUGGED when installed
+//   but absent). Every installed number reports the driver key "msjstick.drv<0000>" as szRegKey.
+// - Raw positions are gameport-like: each axis travels sinusoidally, slightly inside 0..655, driven by
+//   the clock. Absent axes read 0.
+// - Calibrated reads (WinMM without JOY_RETURNRAWDATA, DirectInput in cooked mode) map the raw value
+//   through the stored minimum/centre/maximum of an axis whose JOY_ISCAL_* flag is set (0/328/655 when
+//   it is not) onto 0..65535 (DirectInput: the DIPROP_RANGE set on the device), piecewise linear on
+//   each side of the centre, then apply the axis dead zone from the global user values: a deflection
+//   within that percentage of the half range reads as the centre, the rest is rescaled to reach the
+//   ends. Raw reads apply neither.
+// - The registry branch: base\msjstick.drv<0000>\CurrentJoystickSettings (JoystickNOEMName REG_SZ and
+//   JoystickNConfiguration REG_BINARY per installed number, N = number + 1), JoystickSettings keys under
+//   msjstick.drv<0000>, vjoyd.vxd<0001> and ibmjoy.drv<0002>, and joyhid.vxd<0003> without one.
 #pragma once
 
 #include <array>
