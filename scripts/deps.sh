@@ -8,7 +8,7 @@ for what in "$@"; do
     build) ;;
     run) pkgs+=(libfltk1.3-dev xdg-utils) ;;
     test) pkgs+=(libfltk1.3-dev xvfb xdotool imagemagick x11-utils) ;;
-    bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev) ;;
+    bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev clang-tidy cppcheck) ;;
     *) echo "deps.sh: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

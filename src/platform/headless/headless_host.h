@@ -59,6 +59,7 @@ public:
     bool Ended() const { return m_ended; }
     INT_PTR Result() const { return m_result; }
     int TemplateId() const { return m_template->id; }
+    HWND Owner() const { return m_owner; }  // the window this dialog is modal to
     HWND Handle() const { return reinterpret_cast<HWND>(const_cast<Window*>(this)); }
     HWND ControlHandle(int id) const;
 

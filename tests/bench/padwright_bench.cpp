@@ -1,0 +1,138 @@
+// What the tool's handlers cost, each set against the 50 ms refresh period: one refresh tick, one
+// calibration edit, one "&Next", and "Clear all calib. data" over a joystick branch of 1,000 driver
+// keys. Runs on the simulated machine through the in-memory host, so it measures our code, the
+// framework and the simulation, not a window system.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "../support/desk.h"
+
+namespace {
+
+using headless::Window;
+
+constexpr double kPeriodSeconds = REFRESH_PERIOD_MS / 1000.0;
+
+// A tick with every axis of the selected joystick moving, as on a desk with a stick in use.
+void Tick(benchmark::State& state) {
+    Desk desk;
+    desk.Run([&](Window& w, CPadwrightDlg&) {
+        desk.Tick(w);
+        for (auto _ : state) desk.Tick(w);
+    });
+}
+BENCHMARK(Tick);
+
+// A tick with nothing changed: every axis held. Nothing on screen may be rewritten.
+void QuietTick(benchmark::State& state) {
+    Desk desk;
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) desk.sim.HoldAxis(0, axis, 300 + axis);
+    int writes = 0;
+    desk.Run([&](Window& w, CPadwrightDlg&) {
+        desk.Tick(w);
+        const int before = desk.host.TextWrites();
+        for (auto _ : state) desk.Tick(w);
+        writes = desk.host.TextWrites() - before;
+    });
+    if (writes != 0) state.SkipWithError("a tick with nothing changed rewrote control texts");
+    state.counters["rewrites"] = benchmark::Counter(writes, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(QuietTick);
+
+// The user types into X minimum: read back, write, reload, write again, and the reloads the
+// configuration-changed announcements bring.
+void CalibrationEdit(benchmark::State& state) {
+    Desk desk;
+    desk.Run([&](Window& w, CPadwrightDlg&) {
+        desk.Tick(w);
+        int value = 20;
+        for (auto _ : state) w.Paste(IDC_CAL_MIN_X, std::to_string(value++ % 40));
+    });
+}
+BENCHMARK(CalibrationEdit);
+
+// "&Next": a new joystick object, its name from the registry, the grid reloaded.
+void Selection(benchmark::State& state) {
+    Desk desk;
+    desk.Run([&](Window& w, CPadwrightDlg&) {
+        for (auto _ : state) w.Click(IDC_NEXT);
+    });
+}
+BENCHMARK(Selection);
+
+constexpr int kDriverKeys = 1000;
+
+std::string DriverCalibrationKey(int i) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "drv%04d.vxd<%04d>", i, i);
+    return std::string(CSimPlatform::kJoystickBase) + "\\" + name + "\\JoystickSettings";
+}
+
+// The cleaner's scan over 1,000 driver keys with calibration, every key found and declined.
+// No controller is installed, so the command goes straight to the scan.
+void CleanerDeclineAll(benchmark::State& state) {
+    Desk desk(std::vector<SimController>{});
+    for (int i = 0; i < kDriverKeys; ++i) desk.sim.AddKey(DriverCalibrationKey(i));
+    desk.host.SetMessageBoxHandler([](const headless::MessageBoxRecord&) { return IDNO; });
+    desk.Run([&](Window& w, CPadwrightDlg&) {
+        for (auto _ : state) w.Click(IDC_CLEAR_CALIBRATION);
+    });
+    state.counters["keys"] = kDriverKeys;
+}
+BENCHMARK(CleanerDeclineAll)->Unit(benchmark::kMillisecond);
+
+// The same scan with every key confirmed and deleted; the keys come back between runs, untimed.
+void CleanerDeleteAll(benchmark::State& state) {
+    Desk desk(std::vector<SimController>{});
+    desk.host.SetMessageBoxHandler([](const headless::MessageBoxRecord& box) {
+        return (box.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    });
+    desk.Run([&](Window& w, CPadwrightDlg&) {
+        for (auto _ : state) {
+            state.PauseTiming();
+            for (int i = 0; i < kDriverKeys; ++i) desk.sim.AddKey(DriverCalibrationKey(i));
+            state.ResumeTiming();
+            w.Click(IDC_CLEAR_CALIBRATION);
+        }
+    });
+    state.counters["keys"] = kDriverKeys;
+}
+BENCHMARK(CleanerDeleteAll)->Unit(benchmark::kMillisecond);
+
+// The console table as usual, then one line a benchmark with its time against the period.
+class PeriodReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+            const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            char line[160];
+            std::snprintf(line, sizeof(line), "%-22s %12.3f us  = %8.4f %% of the %d ms period", run.benchmark_name().c_str(),
+                          seconds * 1e6, 100.0 * seconds / kPeriodSeconds, REFRESH_PERIOD_MS);
+            m_lines.emplace_back(line);
+        }
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nAgainst the refresh period (wall time per operation):\n");
+        for (const std::string& line : m_lines) std::printf("  %s\n", line.c_str());
+    }
+
+private:
+    std::vector<std::string> m_lines;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    PeriodReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
