@@ -1,26 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian packages a task needs, only those missing: deps.sh build|test|run|bench
+# Installs the Debian packages a task needs, only those missing: deps.sh build|test|run|bench|win
 set -euo pipefail
 
 pkgs=(cmake ninja-build g++ libgtest-dev libgmock-dev)
+# Installed with their recommended packages: Wine needs several of them (fonts, X extensions) to draw.
+full_pkgs=()
 for what in "$@"; do
   case "$what" in
     build) ;;
     run) pkgs+=(libfltk1.3-dev xdg-utils) ;;
     test) pkgs+=(libfltk1.3-dev xvfb xdotool imagemagick x11-utils) ;;
     bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev clang-tidy cppcheck) ;;
+    win) pkgs+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 xvfb xdotool imagemagick x11-utils)
+         full_pkgs+=(wine wine64 fonts-wine) ;;
     *) echo "deps.sh: unknown set '$what'" >&2; exit 2 ;;
   esac
 done
 
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 missing=()
-for p in "${pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+for p in "${pkgs[@]}"; do installed "$p" || missing+=("$p"); done
+missing_full=()
+for p in "${full_pkgs[@]}"; do installed "$p" || missing_full+=("$p"); done
+[ ${#missing[@]} -eq 0 ] && [ ${#missing_full[@]} -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
+echo "Installing: ${missing[*]} ${missing_full[*]}"
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if [ ${#missing_full[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing_full[@]}"
+fi

@@ -1,0 +1,341 @@
+#!/usr/bin/env bash
+# Runs the Windows programs under Wine on an X server of their own and drives them from outside with
+# pwdrive.exe, as a user would. Everything started here is stopped again on every way out.
+#
+#   wine_test.sh prefix     WORK               a fresh Wine prefix in WORK/prefix
+#   wine_test.sh sim        WORK MINGW_BUILD   padwright-sim.exe: warning, About, Next, live values,
+#                                              edits, the cleaner's questions
+#   wine_test.sh real       WORK MINGW_BUILD   padwright.exe: version resource, Wine's DirectInput,
+#                                              the cleaner against Wine's registry
+#   wine_test.sh screenshot WORK MINGW_BUILD PNG  the main dialog of padwright-sim.exe as a picture
+set -euo pipefail
+
+mode=${1:?mode}
+work=${2:?work directory}
+build=${3:-}
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset WINELOADER WINESERVER
+
+if [ -x /usr/lib/wine/wine64 ]; then
+  WINE=/usr/lib/wine/wine64
+  WINESERVER_BIN=/usr/lib/wine/wineserver64
+  [ -x "$WINESERVER_BIN" ] || WINESERVER_BIN=/usr/lib/wine/wineserver
+else
+  WINE=$(command -v wine64 || command -v wine)
+  WINESERVER_BIN=$(command -v wineserver)
+fi
+
+xvfb_pid=""
+app_pid=""
+log="$work/$mode.log"
+: >"$log"
+
+cleanup() {
+  local status=$?
+  if [ $status -ne 0 ] && [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
+    import -display "$DISPLAY" -window root "$work/failure-$mode.png" 2>/dev/null || true
+    echo "screen at the failure: $work/failure-$mode.png" >&2
+  fi
+  "$WINESERVER_BIN" -k 2>/dev/null || true
+  if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  exit $status
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+step() { echo "--- $*"; }
+
+# An X server on the first free display from a number this process picks.
+start_x() {
+  local n=$((100 + $$ % 400)) tries
+  for tries in $(seq 1 50); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >>"$log" 2>&1 &
+      xvfb_pid=$!
+      for _ in $(seq 1 100); do
+        [ -S "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.05
+      done
+      kill "$xvfb_pid" 2>/dev/null || true
+      wait "$xvfb_pid" 2>/dev/null || true
+      xvfb_pid=""
+    fi
+    n=$((n + 1))
+  done
+  fail "no X server could be started"
+}
+
+wine_run() { timeout "${WINE_STEP_TIMEOUT:-30}" "$WINE" "$@"; }
+
+drive() { wine_run "$driver" "$@"; }
+
+expect_text() {  # ID TEXT [dialog]
+  drive wait-text "$1" "$2" 10000 "${3:-main}" || fail "control $1 should show \"$2\""
+}
+
+answer() {  # BUTTON TEXT: prints the box's text
+  drive answer "$1" "$2" 15000 || fail "expected a message box saying \"$2\" (to answer $1)"
+}
+
+need_build() {
+  [ -n "$build" ] || fail "no mingw build directory given"
+  driver="$build/tests/platform/win32/driver/pwdrive.exe"
+  for f in "$driver" "$@"; do
+    [ -f "$f" ] || fail "$f is missing: build the mingw preset first (cmake --build --preset mingw)"
+  done
+  [ -f "$WINEPREFIX/system.reg" ] || fail "no Wine prefix in $WINEPREFIX: run the prefix step first"
+}
+
+start_app() {  # EXE
+  "$WINE" "$1" >>"$log" 2>&1 &
+  app_pid=$!
+}
+
+# The program must end by itself after its dialog closed, with exit code 0.
+expect_app_exit() {
+  for _ in $(seq 1 100); do
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+      local code=0
+      wait "$app_pid" || code=$?
+      app_pid=""
+      [ "$code" -eq 0 ] || fail "the program ended with exit code $code"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "the program did not end after its dialog was closed"
+}
+
+start_with_warning() {  # EXE
+  start_app "$1"
+  step "the warning comes first; the main dialog follows whatever the answer"
+  WINE_STEP_TIMEOUT=60 drive answer ok "WARNING!" 45000 >"$work/warning.txt" ||
+    fail "no start-up warning"
+  grep -q "Any feedback should be sent to 'padwright-feedback@example.org'" "$work/warning.txt" ||
+    fail "the warning lacks the feedback address: $(cat "$work/warning.txt")"
+  drive wait-main 15000 || fail "the main dialog did not open after the warning"
+}
+
+# ---- the Wine prefix, made anew for each test run
+
+make_prefix() {
+  rm -rf "$WINEPREFIX"
+  start_x
+  step "wineboot in $WINEPREFIX"
+  timeout 180 "$WINE" wineboot -u >>"$log" 2>&1 || fail "wineboot failed (see $log)"
+  timeout 60 "$WINESERVER_BIN" -w || true
+  # Wine draws the window frames itself, so that screenshots show the caption without a window manager.
+  timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$log" 2>&1 ||
+    fail "cannot configure the prefix"
+  timeout 60 "$WINESERVER_BIN" -w || true
+  [ -f "$WINEPREFIX/system.reg" ] || fail "wineboot left no registry in $WINEPREFIX"
+}
+
+# ---- padwright-sim.exe
+
+run_sim() {
+  local exe="$build/src/platform/win32/padwright-sim.exe"
+  need_build "$exe"
+  start_x
+  start_with_warning "$exe"
+
+  step "window icons: big and small from icon 128"
+  local xid icons
+  xid=$(xdotool search --name '^Padwright$' | head -1)
+  [ -n "$xid" ] || fail "no X window for the main dialog"
+  icons=$(xprop -id "$xid" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | sort -u | tr '\n' ' ')
+  [[ "$icons" == *"Icon (32 x 32)"* && "$icons" == *"Icon (16 x 16)"* ]] || fail "window icons: $icons"
+
+  step "joystick 0 is selected at start"
+  expect_text 1013 "0: Virtual FlightStick Pro (throttle, rudder)"
+
+  step "live values: all four views change with the moving stick"
+  local id value
+  for id in 1000 1006 1014 1015; do
+    drive wait-change "$id" 5000 || fail "control $id does not change"
+  done
+  for id in 1000 1001 1002 1003 1004 1005 1006 1011 1014 1015 1071 1080; do
+    value=$(drive text "$id" | tr -d '\r')
+    [[ "$value" =~ ^[0-9]{5}$ ]] || fail "control $id shows \"$value\", not five digits"
+  done
+
+  step "About through the system menu (command 16, also with the low bits set)"
+  local command
+  for command in 16 19; do
+    drive syscommand "$command"
+    expect_text 1071 "Padwright Version 3.30.532" about
+    drive click 1 about
+    drive wait-gone 10000 about || fail "the About box did not close"
+  done
+
+  step "\"&Next\" cycles through the sixteen joystick numbers"
+  drive click 1012
+  expect_text 1013 "1: Virtual GamePad"
+  drive click 1012
+  expect_text 1013 "2: not installed!"
+  step "no joystick there: DirectInput shows 00000"
+  for id in 1014 1015 1071 1072 1079 1080; do expect_text "$id" "00000"; done
+  drive click 1012
+  expect_text 1013 "3: Virtual Flight Yoke"
+  for _ in $(seq 4 15); do drive click 1012; done
+  expect_text 1013 "15: not installed!"
+  drive click 1012
+  expect_text 1013 "0: Virtual FlightStick Pro (throttle, rudder)"
+
+  step "edits are written at once and read back from the configuration"
+  drive type 1017 "42"
+  expect_text 1017 "42"
+  # U is not marked calibrated, so whatever is typed reloads as the uncalibrated minimum 0.
+  drive type 1037 "77"
+  expect_text 1037 "0"
+  drive click 1067
+  drive type 1037 "77"
+  expect_text 1037 "77"
+  sleep 0.5
+  expect_text 1037 "77"
+  expect_text 1017 "42"
+
+  step "a field that does not parse is reported and reloaded"
+  drive type 1029 "x"
+  answer ok "Please enter an integer." >/dev/null
+  expect_text 1029 "12"
+
+  step "\"Default values\" stores and shows the defaults"
+  drive click 1069
+  expect_text 1017 "5"
+  expect_text 1037 "0"
+  expect_text 1029 "0"
+  expect_text 1041 "328"
+
+  step "cleaner: answering no to the first question ends it"
+  drive click 1081
+  answer no "You still have some game controllers installed" >/dev/null
+  drive no-box 1500 || fail "the cleaner went on after no"
+
+  step "cleaner: removal and the calibration keys, one deleted, the others kept"
+  drive click 1081
+  answer yes "Proceed with removal of all game controllers?" >/dev/null
+  answer ok "All game controllers have been deleted." >/dev/null
+  local first second third
+  first=$(answer yes "Found calibration information at")
+  answer ok "Calibration found and deleted." >/dev/null
+  second=$(answer no "Found calibration information at")
+  third=$(answer no "Found calibration information at")
+  answer ok "All calibration information has been deleted." >/dev/null
+  drive no-box 1000 || fail "a message box followed the closing message"
+
+  step "cleaner again: no controller left, the kept keys are asked for again"
+  drive click 1081
+  local again1 again2
+  again1=$(answer no "Found calibration information at")
+  again2=$(answer no "Found calibration information at")
+  answer ok "No calibration information was found. Probably already deleted." >/dev/null
+  [ "$again1" = "$second" ] && [ "$again2" = "$third" ] || fail "the second run asked for other keys"
+  [ "$first" != "$second" ] && [ "$first" != "$third" ] || fail "the deleted key was asked for again"
+
+  step "\"&Close\" ends the program"
+  drive click 2
+  drive wait-gone 10000 || fail "the dialog did not close"
+  expect_app_exit
+}
+
+# ---- padwright.exe on Wine's own services
+
+reg_base='HKLM\System\CurrentControlSet\Control\MediaResources\Joystick'
+
+reg_has() { wine_run reg query "$reg_base\\$1" >/dev/null 2>&1; }
+
+run_real() {
+  local exe="$build/src/platform/win32/padwright.exe"
+  need_build "$exe"
+  start_x
+
+  step "version resource"
+  local version
+  version=$(drive version "Z:$(echo "$exe" | tr / '\\')" | tr -d '\r')
+  [[ "$version" == *"file 3.30.532.0 product 3.30.532.0"* && "$version" == *"string 3.30.532"* ]] ||
+    fail "version resource: $version"
+
+  step "seed calibration keys in Wine's registry"
+  wine_run reg delete "$reg_base" /f >/dev/null 2>&1 || true
+  local key
+  for key in 'PadA<0000>' 'PadB<0001>' 'PadC<0002>'; do
+    wine_run reg add "$reg_base\\$key\\JoystickSettings" /v Joystick1Calibration /t REG_BINARY /d 00010203 /f \
+      >>"$log" 2>&1 || fail "cannot seed $key"
+  done
+  # A driver key without calibration below it is passed over without a question.
+  wine_run reg add "$reg_base\\PadD<0003>" /v Note /d none /f >>"$log" 2>&1 || fail "cannot seed PadD"
+  reg_has 'PadA<0000>\JoystickSettings' || fail "seeding did not stick"
+
+  start_with_warning "$exe"
+
+  step "no controller under Wine: joystick 0 is not installed"
+  expect_text 1013 "0: not installed!"
+  step "Wine's DirectInput has no joystick configuration interface: DirectInput shows 00000"
+  local id
+  for id in 1014 1015 1071 1072 1073 1074 1075 1076 1077 1078 1079 1080; do expect_text "$id" "00000"; done
+  drive click 1012
+  expect_text 1013 "1: not installed!"
+
+  step "cleaner: no controller answers, so straight to the calibration keys"
+  drive click 1081
+  local path='System\CurrentControlSet\Control\MediaResources\Joystick'
+  answer yes ">$path\\PadA<0000>\\JoystickSettings<" >/dev/null
+  answer ok "Calibration found and deleted." >/dev/null
+  answer no ">$path\\PadB<0001>\\JoystickSettings<" >/dev/null
+  answer yes ">$path\\PadC<0002>\\JoystickSettings<" >/dev/null
+  answer ok "Calibration found and deleted." >/dev/null
+  answer ok "All calibration information has been deleted." >/dev/null
+  drive no-box 1000 || fail "a message box followed the closing message"
+
+  drive click 2
+  drive wait-gone 10000 || fail "the dialog did not close"
+  expect_app_exit
+
+  step "exactly the confirmed keys are gone"
+  reg_has 'PadA<0000>\JoystickSettings' && fail "PadA's calibration is still there"
+  reg_has 'PadC<0002>\JoystickSettings' && fail "PadC's calibration is still there"
+  reg_has 'PadB<0001>\JoystickSettings' || fail "PadB's calibration was deleted though declined"
+  for key in 'PadA<0000>' 'PadC<0002>' 'PadD<0003>'; do
+    reg_has "$key" || fail "$key itself was deleted"
+  done
+  wine_run reg query "$reg_base\\PadB<0001>\\JoystickSettings" /v Joystick1Calibration >/dev/null 2>&1 ||
+    fail "PadB's calibration lost its value"
+}
+
+# ---- a picture of the main dialog
+
+run_screenshot() {
+  local exe="$build/src/platform/win32/padwright-sim.exe" out=${4:?output png}
+  need_build "$exe"
+  start_x
+  start_with_warning "$exe"
+  sleep 1
+  local xid
+  xid=$(xdotool search --name '^Padwright$' | head -1)
+  import -display "$DISPLAY" -window "$xid" "$out" || fail "screenshot failed"
+  drive click 2
+  drive wait-gone 10000 || true
+  expect_app_exit
+}
+
+case "$mode" in
+  prefix) make_prefix ;;
+  sim) run_sim ;;
+  real) run_real ;;
+  screenshot) run_screenshot "$@" ;;
+  *) fail "unknown mode $mode" ;;
+esac
+echo "PASS: $mode"
