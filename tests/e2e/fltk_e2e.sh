@@ -180,6 +180,24 @@ shot "$main" edit-refused
 crop edit-refused x-min-refused "$edit"
 [ "$(differing x-min-valid x-min-refused)" -eq 0 ] || fail "after the refused \"-\" the edit does not show the stored 100"
 
+# ---- A question must be answered: Escape does nothing, "n" says No; the monitor runs meanwhile
+xdotool mousemove --window "$main" $(( $(px 100) + $(px 90) / 2 )) $(( $(py 165) + 10 )) click 1
+question=$(wait_window '^Padwright$' 5 "$main") || fail "\"Clear all calib. data\" asked nothing"
+shot "$question" question
+shot "$main" asking-1
+sleep 0.3
+shot "$main" asking-2
+crop asking-1 values-asking-1 "$values"
+crop asking-2 values-asking-2 "$values"
+[ "$(differing values-asking-1 values-asking-2)" -gt 0 ] || fail "the monitor stopped while a message box was open"
+key_to "$question" Escape
+sleep 0.3
+windows '^Padwright$' | grep -qx "$question" || fail "Escape closed a Yes/No question"
+key_to "$question" n
+wait_gone "$question" 3 || fail "\"n\" did not answer the question"
+sleep 0.2
+[ -z "$(windows '^Padwright$' | grep -vx "$main")" ] || fail "answering No went on clearing"
+
 # ---- Right click on the background: the About entry opens the About box
 xdotool mousemove --window "$main" 3 $(( $(py 226) - 4 )) click 3
 sleep 0.3

@@ -215,6 +215,9 @@ public:
                 m_d.host->ShowSystemMenu(m_d, 0, 0);
                 return 1;
             }
+            // An edit keeps the arrow keys it has no use for: they do not move the focus away.
+            const bool arrow = key == FL_Left || key == FL_Right || key == FL_Up || key == FL_Down;
+            if (event == FL_KEYBOARD && arrow && dynamic_cast<Fl_Input*>(Fl::focus())) return 1;
             break;
         }
         case FL_PUSH: {
@@ -616,6 +619,7 @@ void FltkHost::Impl::EnsureDisplay() {
         if (fl_width(kAlphabet) / 52.0 <= base.x) fontSize = size;
     }
     Fl::visible_focus(1);
+    Fl_Window::default_xclass("padwright");
 }
 
 const Icon* FltkHost::Impl::LoadIcon(int id, int size) {
