@@ -279,9 +279,25 @@ void CPadwrightDlg::OnTimer(UINT nIDEvent) {
 
 // ---- Calibration editor
 
+namespace {
+
+// Reloads the joystick's configuration and user values. A load that fails leaves its record cleared,
+// and the editor writes both records back whole; so when either load fails, both records return to
+// what they held, and no later write can store an emptied configuration (type, buttons, axes gone)
+// or emptied global user values (ranges of every joystick 0..0).
+bool ReloadRecords(CDIJoystick& joystick) {
+    const DIJOYCONFIG config = joystick.m_config;
+    const DIJOYUSERVALUES userValues = joystick.m_userValues;
+    if (joystick.LoadConfig() >= 0 && joystick.LoadUserValues() >= 0) return true;
+    joystick.m_config = config;
+    joystick.m_userValues = userValues;
+    return false;
+}
+
+}  // namespace
+
 void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
-    if (m_pJoystick && m_pJoystick->IsOpen() && m_pJoystick->LoadConfig() >= 0 &&
-        m_pJoystick->LoadUserValues() >= 0) {
+    if (m_pJoystick && m_pJoystick->IsOpen() && ReloadRecords(*m_pJoystick)) {
         const JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
         for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k)
             m_calibrated[k] = useDefaults ? FALSE : static_cast<BOOL>((hwv.dwCalFlags >> k) & 1);

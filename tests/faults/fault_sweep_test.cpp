@@ -1,0 +1,378 @@
+// Fault sweeps: every platform call the tool makes during a refresh tick, a calibration edit, a
+// reload, a selection and the cleaner is made to fail, once at each of its occurrences and then at
+// all of them. The tool must keep running, show what it shows for a failing platform (zeros,
+// "not installed!", the cleaner's error messages), write or delete nothing it was not asked to, and
+// leave no DirectInput interface or registry key open once the dialog has closed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "../support/desk.h"
+
+namespace {
+
+using headless::Window;
+
+const char* Name(SimCall call) {
+    static const char* const kNames[] = {
+        "JoyGetPosEx", "JoyGetDevCaps", "JoyConfigChanged", "RegOpenKey", "RegQueryValueEx", "RegEnumKey",
+        "RegDeleteKey", "RegCloseKey", "RegisterWindowMessage", "DirectInputCreate", "DIQueryInterface",
+        "CreateDevice", "EnumDevices", "GetDeviceStatus", "DIRunControlPanel", "DIInitialize",
+        "DeviceQueryInterface", "GetCapabilities", "EnumObjects", "GetProperty", "SetProperty", "DeviceAcquire",
+        "DeviceUnacquire", "GetDeviceState", "GetDeviceData", "SetDataFormat", "SetEventNotification",
+        "DeviceSetCooperativeLevel", "GetObjectInfo", "GetDeviceInfo", "DeviceRunControlPanel", "DeviceInitialize",
+        "CreateEffect", "EnumEffects", "GetEffectInfo", "GetForceFeedbackState", "SendForceFeedbackCommand",
+        "EnumCreatedEffectObjects", "Escape", "Poll", "SendDeviceData", "JoyConfigQueryInterface",
+        "JoyConfigAcquire", "JoyConfigUnacquire", "JoyConfigSetCooperativeLevel", "SendNotify", "EnumTypes",
+        "GetTypeInfo", "SetTypeInfo", "DeleteType", "GetConfig", "SetConfig", "DeleteConfig", "GetUserValues",
+        "SetUserValues", "AddNewHardware", "OpenTypeKey", "OpenConfigKey"};
+    static_assert(std::size(kNames) == static_cast<size_t>(SimCall::Count), "one name a call");
+    return kNames[static_cast<int>(call)];
+}
+
+std::vector<SimCall> Range(SimCall first, SimCall last) {
+    std::vector<SimCall> calls;
+    for (int c = static_cast<int>(first); c <= static_cast<int>(last); ++c) calls.push_back(static_cast<SimCall>(c));
+    return calls;
+}
+const std::vector<SimCall> kDirectInputCalls = Range(SimCall::DirectInputCreate, SimCall::OpenConfigKey);
+const std::vector<SimCall> kRegistryCalls = Range(SimCall::RegOpenKey, SimCall::RegCloseKey);
+const std::vector<SimCall> kWinmmCalls = {SimCall::JoyGetPosEx, SimCall::JoyGetDevCaps, SimCall::JoyConfigChanged};
+
+int32_t FailureFor(SimCall call) {
+    if (call == SimCall::JoyGetPosEx || call == SimCall::JoyGetDevCaps || call == SimCall::JoyConfigChanged)
+        return JOYERR_UNPLUGGED;
+    if (call >= SimCall::RegOpenKey && call <= SimCall::RegCloseKey) return ERROR_ACCESS_DENIED;
+    if (call == SimCall::Poll) return DIERR_INPUTLOST;
+    return E_FAIL;
+}
+
+// What the user sees in the main dialog.
+struct Screen {
+    std::vector<std::string> joyCooked, joyRaw, diCooked, diRaw, grid;
+    std::string line;
+};
+
+Screen Look(const Window& w) {
+    Screen s;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        s.joyCooked.push_back(w.Text(IDC_JOY_COOKED_X + i));
+        s.joyRaw.push_back(w.Text(IDC_JOY_RAW_X + i));
+        s.diCooked.push_back(w.Text(kDiCookedIds[i]));
+        s.diRaw.push_back(w.Text(kDiRawIds[i]));
+    }
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        s.grid.push_back(w.Text(IDC_CAL_MIN_X + 2 * i));
+        s.grid.push_back(w.Text(IDC_CAL_CENTER_X + 2 * i));
+        s.grid.push_back(w.Text(IDC_CAL_MAX_X + 2 * i));
+        s.grid.push_back(w.Text(IDC_DEADZONE_X + 2 * i));
+    }
+    for (int id : kCalibratedIds) s.grid.push_back(w.Checked(id) ? "ticked" : "clear");
+    s.line = w.Text(IDC_POLLED_DEVICE);
+    return s;
+}
+
+const std::vector<std::string> kZeros(AXIS_COUNT, "00000");
+
+std::set<std::string> AllKeys(const CSimPlatform& sim, const std::string& path = CSimPlatform::kJoystickBase) {
+    std::set<std::string> keys;
+    for (const std::string& name : sim.Subkeys(path)) {
+        keys.insert(path + "\\" + name);
+        for (const std::string& below : AllKeys(sim, path + "\\" + name)) keys.insert(below);
+    }
+    return keys;
+}
+
+bool SameCalibration(const DIJOYCONFIG& a, const DIJOYCONFIG& b) {
+    return std::memcmp(&a.hwc, &b.hwc, sizeof(a.hwc)) == 0 && std::memcmp(a.wszType, b.wszType, sizeof(a.wszType)) == 0;
+}
+bool SameUserValues(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
+
+// One session: the dialog starts on a machine with every axis of joystick 0 held still, `setup`
+// prepares the desk, then `fault` is armed, `action` runs, the fault is cleared, and one more tick
+// shows how the tool came back.
+struct Outcome {
+    Screen before, after, recovered;
+    bool ended = false;
+    int liveAfterAction = 0;
+    int liveAtEnd = 0;
+    size_t keysAtEnd = 0;
+    int closesFailed = 0;
+    int configWrites = 0;
+    std::vector<std::string> boxes;
+    std::set<std::string> keysBefore, keysAfter;
+    std::vector<DIJOYCONFIG> storeBefore, storeAfter;
+    DIJOYUSERVALUES userValuesBefore{}, userValuesAfter{};
+    int calls = 0;  // calls of the swept function during the action
+};
+
+using Action = std::function<void(Desk&, Window&)>;
+
+Outcome Play(const Action& action, SimCall call, int count, int after,
+             const std::function<void(Desk&)>& setup = nullptr) {
+    Outcome o;
+    Desk desk;
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) desk.sim.HoldAxis(0, axis, 150 + 60 * axis);
+    if (setup) setup(desk);
+    desk.host.SetMessageBoxHandler([&](const headless::MessageBoxRecord& box) {
+        o.boxes.push_back(box.text);
+        return (box.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+    });
+    desk.Run([&](Window& w, CPadwrightDlg&) {
+        desk.Tick(w);
+        o.before = Look(w);
+        o.keysBefore = AllKeys(desk.sim);
+        for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) o.storeBefore.push_back(desk.sim.StoredConfig(n));
+        o.userValuesBefore = desk.sim.StoredUserValues();
+        const int writes = desk.sim.ConfigWrites();
+        const int callsBefore = desk.sim.CallCount(call);
+
+        if (count != 0) desk.sim.FailCall(call, FailureFor(call), count, after);
+        action(desk, w);
+        desk.sim.ClearFailures();
+
+        o.calls = desk.sim.CallCount(call) - callsBefore;
+        if (call == SimCall::RegCloseKey && count != 0)
+            o.closesFailed = std::min(o.calls - after, count < 0 ? o.calls : count);
+        o.configWrites = desk.sim.ConfigWrites() - writes;
+        o.after = Look(w);
+        o.liveAfterAction = desk.sim.LiveInterfaces();
+        o.keysAfter = AllKeys(desk.sim);
+        for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) o.storeAfter.push_back(desk.sim.StoredConfig(n));
+        o.userValuesAfter = desk.sim.StoredUserValues();
+        desk.Tick(w);
+        o.recovered = Look(w);
+        o.ended = w.Ended();
+    });
+    o.liveAtEnd = desk.sim.LiveInterfaces();
+    o.keysAtEnd = desk.sim.OpenKeyHandles();
+    return o;
+}
+
+// Runs `check` for the fault-free session and for `call` failing at each occurrence in turn and
+// then always; returns how many faulty sessions ran.
+int Sweep(const Action& action, const std::vector<SimCall>& calls,
+          const std::function<void(const Outcome& clean, const Outcome& faulty, SimCall call)>& check,
+          const std::function<void(Desk&)>& setup = nullptr) {
+    int sessions = 0;
+    for (SimCall call : calls) {
+        const Outcome clean = Play(action, call, 0, 0, setup);
+        for (int k = 0; k <= clean.calls; ++k) {
+            const bool always = k == clean.calls;
+            if (always && clean.calls == 0) break;
+            SCOPED_TRACE(std::string(Name(call)) + (always ? " failing every time" : " failing at call " + std::to_string(k + 1) + " of " + std::to_string(clean.calls)));
+            const Outcome faulty = Play(action, call, always ? CSimPlatform::kAlways : 1, always ? 0 : k, setup);
+            EXPECT_FALSE(faulty.ended) << "the dialog is still open";
+            EXPECT_EQ(faulty.liveAtEnd, 0) << "no DirectInput interface outlives the dialog";
+            EXPECT_LE(faulty.liveAfterAction, 3) << "one joystick object holds at most three interfaces";
+            EXPECT_EQ(faulty.keysAtEnd, static_cast<size_t>(faulty.closesFailed))
+                << "every registry key opened was closed (a close made to fail leaves its handle)";
+            check(clean, faulty, call);
+            ++sessions;
+        }
+    }
+    return sessions;
+}
+
+bool WellFormed(const std::vector<std::string>& column) {
+    return std::all_of(column.begin(), column.end(), [](const std::string& t) {
+        const size_t digits = t.size() - (t.empty() || t[0] != '-' ? 0 : 1);
+        return digits >= 4 && t.size() >= 5 && t.find_first_not_of("0123456789", t.size() - digits) == std::string::npos;
+    });
+}
+
+// DirectInput calls that, failing inside Open, leave the joystick object without a device.
+bool LosesDevice(SimCall call) {
+    return call == SimCall::DirectInputCreate || call == SimCall::DIQueryInterface || call == SimCall::GetConfig ||
+           call == SimCall::GetUserValues || call == SimCall::CreateDevice || call == SimCall::DeviceQueryInterface ||
+           call == SimCall::GetDeviceState;
+}
+
+void ExpectNothingWritten(const Outcome& o) {
+    EXPECT_EQ(o.configWrites, 0);
+    for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n)
+        EXPECT_TRUE(SameCalibration(o.storeBefore[n], o.storeAfter[n])) << "joystick " << n << "'s configuration changed";
+    EXPECT_TRUE(SameUserValues(o.userValuesBefore, o.userValuesAfter)) << "the user values changed";
+    EXPECT_EQ(o.keysBefore, o.keysAfter) << "the registry changed";
+}
+
+TEST(FaultSweep, ATickWithAFailingCallShowsZerosOrGoodReadingsAndComesBack) {
+    const Action tick = [](Desk& desk, Window& w) { desk.Tick(w); };
+    std::vector<SimCall> calls = kDirectInputCalls;
+    calls.push_back(SimCall::JoyGetPosEx);
+    const int sessions = Sweep(tick, calls, [](const Outcome& clean, const Outcome& o, SimCall call) {
+        EXPECT_EQ(o.after.grid, clean.after.grid) << "a tick never touches the editor";
+        EXPECT_EQ(o.after.line, clean.after.line);
+        // The stick is held still, so a failing WinMM read, which keeps its column's last good
+        // text, shows the same as a good one; DirectInput failures do not reach these columns.
+        EXPECT_EQ(o.after.joyCooked, clean.after.joyCooked);
+        EXPECT_EQ(o.after.joyRaw, clean.after.joyRaw);
+        for (const auto* column : {&o.after.diCooked, &o.after.diRaw}) EXPECT_TRUE(WellFormed(*column));
+        if (LosesDevice(call)) {
+            // Each DirectInput column shows either its good reading or zeros.
+            EXPECT_TRUE(o.after.diCooked == clean.after.diCooked || o.after.diCooked == kZeros);
+            EXPECT_TRUE(o.after.diRaw == clean.after.diRaw || o.after.diRaw == kZeros);
+        }
+        EXPECT_EQ(o.recovered.diCooked, clean.recovered.diCooked) << "the next tick reads normally again";
+        EXPECT_EQ(o.recovered.diRaw, clean.recovered.diRaw);
+        ExpectNothingWritten(o);
+    });
+    EXPECT_GT(sessions, 20);
+}
+
+TEST(FaultSweep, AnEditWithAFailingCallStoresTheEditOrNothingAndCorruptsNothing) {
+    const Action edit = [](Desk&, Window& w) { w.Paste(IDC_CAL_MIN_X, "40"); };
+    std::vector<SimCall> calls = kDirectInputCalls;
+    const int sessions = Sweep(edit, calls, [](const Outcome& clean, const Outcome& o, SimCall) {
+        const DIJOYCONFIG& stored = o.storeAfter[0];
+        const DIJOYCONFIG& was = o.storeBefore[0];
+        const DIJOYCONFIG& edited = clean.storeAfter[0];
+        EXPECT_TRUE(SameCalibration(stored, was) || SameCalibration(stored, edited))
+            << "the stored calibration is the old one or the edited one, nothing in between; X min now "
+            << static_cast<LONG>(stored.hwc.hwv.jrvHardware.jpMin.dwX) << ", type " << stored.hwc.dwType
+            << ", buttons " << stored.hwc.hws.dwNumButtons;
+        EXPECT_TRUE(SameUserValues(o.userValuesAfter, o.userValuesBefore) ||
+                    SameUserValues(o.userValuesAfter, clean.userValuesAfter))
+            << "the global user values are kept; ranges now " << o.userValuesAfter.ruv.jrvRanges.jpMax.dwX;
+        for (UINT n = 1; n < CSimPlatform::kJoysticks; ++n)
+            EXPECT_TRUE(SameCalibration(o.storeBefore[n], o.storeAfter[n])) << "joystick " << n << " was written";
+        EXPECT_EQ(o.keysBefore, o.keysAfter);
+        // The reload shows what the configuration holds; when the reload itself failed, what was typed.
+        const std::string storedMin = std::to_string(static_cast<LONG>(stored.hwc.hwv.jrvHardware.jpMin.dwX));
+        EXPECT_TRUE(o.after.grid[0] == storedMin || o.after.grid[0] == "40")
+            << "X min shows " << o.after.grid[0] << ", the store holds " << storedMin;
+        EXPECT_TRUE(o.boxes.empty()) << "a valid edit shows no message, whatever the platform did";
+    });
+    EXPECT_GT(sessions, 20);
+}
+
+TEST(FaultSweep, AReloadWithAFailingCallKeepsOrShowsTheStoredValuesAndWritesNothing) {
+    // Another program stores a new X minimum and announces the change.
+    const Action reload = [](Desk& desk, Window& w) {
+        DIJOYCONFIG config = desk.sim.StoredConfig(0);
+        config.hwc.hwv.jrvHardware.jpMin.dwX = 77;
+        desk.sim.StoreConfig(0, config);
+        w.Send(desk.sim.ConfigChangedMessage());
+    };
+    const int sessions = Sweep(reload, kDirectInputCalls, [](const Outcome& clean, const Outcome& o, SimCall) {
+        EXPECT_EQ(clean.after.grid[0], "77");
+        EXPECT_TRUE(o.after.grid == o.before.grid || o.after.grid == clean.after.grid)
+            << "the grid shows the old values or the stored ones; X min shows " << o.after.grid[0];
+        EXPECT_EQ(o.configWrites, 0) << "a reload writes nothing";
+        EXPECT_TRUE(SameCalibration(o.storeAfter[0], clean.storeAfter[0]));
+        EXPECT_TRUE(SameUserValues(o.userValuesBefore, o.userValuesAfter));
+        EXPECT_TRUE(o.boxes.empty());
+    });
+    EXPECT_GT(sessions, 0);
+}
+
+TEST(FaultSweep, ASelectionWithAFailingCallNamesTheJoystickOrSaysNotInstalled) {
+    const Action next = [](Desk&, Window& w) { w.Click(IDC_NEXT); };
+    std::vector<SimCall> calls = kRegistryCalls;
+    calls.push_back(SimCall::JoyGetDevCaps);
+    for (SimCall c : kDirectInputCalls) calls.push_back(c);
+    const int sessions = Sweep(next, calls, [](const Outcome& clean, const Outcome& o, SimCall) {
+        EXPECT_TRUE(o.after.line == clean.after.line || o.after.line == "1: not installed!" || o.after.line == "1: ")
+            << o.after.line;
+        EXPECT_EQ(o.recovered.line, o.after.line) << "the line changes only with the next selection";
+        ExpectNothingWritten(o);
+        EXPECT_TRUE(o.boxes.empty());
+    });
+    EXPECT_GT(sessions, 10);
+}
+
+const std::string kBase = CSimPlatform::kJoystickBase;
+const std::string kFoundHead = "Found calibration information at\n>";
+
+// The key a "Found calibration information" question names (key names may hold '<' and '>').
+std::string FoundPath(const std::string& question) {
+    return question.substr(kFoundHead.size(), question.rfind("<\n\n") - kFoundHead.size());
+}
+
+TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWhatHappened) {
+    const Action clear = [](Desk&, Window& w) { w.Click(IDC_CLEAR_CALIBRATION); };
+    std::vector<SimCall> calls = kRegistryCalls;
+    calls.push_back(SimCall::JoyGetDevCaps);
+    calls.push_back(SimCall::JoyConfigChanged);
+    const int sessions = Sweep(clear, calls, [](const Outcome&, const Outcome& o, SimCall) {
+        // Every path the user confirmed, as the questions named them (all answers are yes).
+        std::set<std::string> confirmed;
+        bool removalConfirmed = false;
+        for (const std::string& text : o.boxes) {
+            if (text.rfind(kFoundHead, 0) == 0) confirmed.insert(FoundPath(text));
+            if (text.rfind("You still have some game controllers installed", 0) == 0) removalConfirmed = true;
+        }
+        if (removalConfirmed) confirmed.insert(CSimPlatform::SettingsKeyPath());
+        for (const std::string& key : o.keysBefore)
+            EXPECT_TRUE(o.keysAfter.count(key) || confirmed.count(key)) << key << " was deleted unasked";
+
+        // Each report matches what the registry now holds.
+        const std::string settings = CSimPlatform::SettingsKeyPath();
+        const bool removed = !o.keysAfter.count(settings);
+        const auto shown = [&](const std::string& text) {
+            return std::find(o.boxes.begin(), o.boxes.end(), text) != o.boxes.end();
+        };
+        EXPECT_TRUE(!shown("All game controllers have been deleted.\n") || removed);
+        EXPECT_TRUE(!shown("An error occurred while deleting\n>" + settings + "<") || !removed);
+        int deletions = 0;
+        for (size_t i = 0; i + 1 < o.boxes.size(); ++i) {
+            if (o.boxes[i].rfind(kFoundHead, 0) != 0) continue;
+            const std::string path = FoundPath(o.boxes[i]);
+            if (o.boxes[i + 1] == "Calibration found and deleted.") {
+                EXPECT_FALSE(o.keysAfter.count(path)) << path << " reported deleted but still there";
+                ++deletions;
+            } else {
+                EXPECT_EQ(o.boxes[i + 1], "An error occured while trying to delete:\n>" + path + "<!");
+                EXPECT_TRUE(o.keysAfter.count(path)) << path << " reported kept but gone";
+            }
+        }
+        const bool accessFailed = shown("An error occured while accessing\n>" + kBase + "<");
+        if (!accessFailed) {
+            const std::string& last = o.boxes.back();
+            if (deletions > 0) EXPECT_EQ(last, "All calibration information has been deleted.");
+            else EXPECT_EQ(last, "No calibration information was found. Probably already deleted.");
+        }
+        EXPECT_EQ(o.recovered.diCooked.size(), static_cast<size_t>(AXIS_COUNT));
+    });
+    EXPECT_GT(sessions, 20);
+}
+
+}  // namespace
+
+namespace {
+
+// A reload that fails (here the one the configuration-changed message brings) must not leave an
+// emptied record for the next edit to store over the joystick's configuration or the global user
+// values: the edit stores the calibration as shown on top of what was read before.
+TEST(FaultSweep, AFailedReloadLeavesNoEmptiedRecordForTheNextEdit) {
+    for (SimCall call : {SimCall::GetConfig, SimCall::GetUserValues}) {
+        SCOPED_TRACE(Name(call));
+        Desk desk;
+        const DIJOYCONFIG configBefore = desk.sim.StoredConfig(0);
+        const DIJOYUSERVALUES userBefore = desk.sim.StoredUserValues();
+        desk.Run([&](Window& w, CPadwrightDlg&) {
+            desk.Tick(w);
+            desk.sim.FailCall(call, E_FAIL);
+            w.Send(desk.sim.ConfigChangedMessage());
+            w.Paste(IDC_CAL_MIN_X, "40");
+        });
+        const DIJOYCONFIG config = desk.sim.StoredConfig(0);
+        EXPECT_EQ(static_cast<LONG>(config.hwc.hwv.jrvHardware.jpMin.dwX), 40) << "the edit was stored";
+        EXPECT_EQ(config.hwc.dwType, configBefore.hwc.dwType);
+        EXPECT_EQ(config.hwc.hws.dwNumButtons, configBefore.hwc.hws.dwNumButtons);
+        EXPECT_EQ(config.hwc.hws.dwFlags, configBefore.hwc.hws.dwFlags);
+        EXPECT_EQ(std::memcmp(config.wszType, configBefore.wszType, sizeof(config.wszType)), 0);
+        const DIJOYUSERVALUES user = desk.sim.StoredUserValues();
+        EXPECT_EQ(user.ruv.jrvRanges.jpMax.dwX, userBefore.ruv.jrvRanges.jpMax.dwX) << "global ranges kept";
+        EXPECT_EQ(user.ruv.dwTimeOut, userBefore.ruv.dwTimeOut);
+        EXPECT_EQ(desk.sim.LiveInterfaces(), 0);
+    }
+}
+
+}  // namespace
