@@ -267,8 +267,9 @@ public:
     void draw() override {
         draw_box();
         const unsigned flags = m_c.tmpl->flags;
-        Fl_Align align = FL_ALIGN_INSIDE | FL_ALIGN_CLIP | FL_ALIGN_WRAP;
-        align |= (flags & res::kVCentre) ? 0 : FL_ALIGN_TOP;
+        // Text centred vertically is one line, as Windows draws it; other statics wrap at words.
+        Fl_Align align = FL_ALIGN_INSIDE | FL_ALIGN_CLIP;
+        align |= (flags & res::kVCentre) ? 0 : FL_ALIGN_TOP | FL_ALIGN_WRAP;
         if (flags & res::kRight) align |= FL_ALIGN_RIGHT;
         else if (!(flags & res::kCentre)) align |= FL_ALIGN_LEFT;
         const std::string shown = (flags & res::kNoPrefix) ? m_c.text : StripMnemonic(m_c.text);
