@@ -131,6 +131,8 @@ start_with_warning() {  # EXE
 # ---- the Wine prefix, made anew for each test run
 
 make_prefix() {
+  # A server left over from an interrupted run still holds the old prefix.
+  [ -d "$WINEPREFIX" ] && { timeout 30 "$WINESERVER_BIN" -k 2>/dev/null || true; }
   rm -rf "$WINEPREFIX"
   start_x
   step "wineboot in $WINEPREFIX"
@@ -180,6 +182,18 @@ run_sim() {
     drive wait-gone 10000 about || fail "the About box did not close"
   done
 
+  step "up-down controls: buddied to the edit before them, ranges set at start"
+  local spins
+  spins="$(drive updown 1018 | tr -d '\r');$(drive updown 1030 | tr -d '\r');$(drive updown 1064 | tr -d '\r')"
+  [ "$spins" = "buddy 1017 range 0 100;buddy 1029 range -1000 1655;buddy 1063 range -1000 1655" ] ||
+    fail "up-down controls: $spins"
+
+  step "other system commands keep their default handling: minimise and restore"
+  drive syscommand 0xF020
+  drive wait-iconic yes 5000 || fail "SC_MINIMIZE did not minimise"
+  drive syscommand 0xF120
+  drive wait-iconic no 5000 || fail "SC_RESTORE did not restore"
+
   step "\"&Next\" cycles through the sixteen joystick numbers"
   drive click 1012
   expect_text 1013 "1: Virtual GamePad"
@@ -197,6 +211,8 @@ run_sim() {
   step "edits are written at once and read back from the configuration"
   drive type 1017 "42"
   expect_text 1017 "42"
+  drive key 1021 up
+  expect_text 1021 "1"
   # U is not marked calibrated, so whatever is typed reloads as the uncalibrated minimum 0.
   drive type 1037 "77"
   expect_text 1037 "0"
@@ -300,7 +316,8 @@ run_real() {
   answer ok "All calibration information has been deleted." >/dev/null
   drive no-box 1000 || fail "a message box followed the closing message"
 
-  drive click 2
+  step "closing through the system menu ends the program"
+  drive syscommand 0xF060
   drive wait-gone 10000 || fail "the dialog did not close"
   expect_app_exit
 

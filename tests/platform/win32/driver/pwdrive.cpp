@@ -8,13 +8,17 @@
 //   pwdrive wait-change ID [ms]                 waits until the control's text changes
 //   pwdrive click ID [dialog]                   clicks a button
 //   pwdrive type ID TEXT                        selects an edit's text and types over it
+//   pwdrive key ID up|down                      presses an arrow key in a control
+//   pwdrive updown ID                           prints an up-down control's buddy id and range
 //   pwdrive syscommand N                        picks system-menu command N on the main dialog
+//   pwdrive wait-iconic yes|no [ms]             the main dialog is (not) minimised
 //   pwdrive answer BUTTON TEXT [ms]             a message box whose text contains TEXT is up:
 //                                               prints its text and presses ok, yes or no
 //   pwdrive no-box [ms]                         no message box comes up within ms
 //   pwdrive wait-gone [ms] [about]              no Padwright window (or no About box) is left
 //   pwdrive version FILE                        prints FILE's file and product versions
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -197,6 +201,33 @@ int main(int argc, char** argv) {
         // Keystrokes in order through the edit's queue: select all, then one character each.
         PostMessageA(edit, EM_SETSEL, 0, -1);
         for (const char* c = argv[3]; *c; ++c) PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
+        return 0;
+    }
+    if (command == "key" && argc >= 4) {
+        HWND control = Control("main", std::atoi(argv[2]));
+        if (!control) return Fail("no control %s", argv[2]);
+        const WPARAM key = std::strcmp(argv[3], "up") == 0 ? VK_UP : VK_DOWN;
+        PostMessageA(control, WM_KEYDOWN, key, 1);
+        PostMessageA(control, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+        return 0;
+    }
+    if (command == "updown" && argc >= 3) {
+        HWND updown = Control("main", std::atoi(argv[2]));
+        if (!updown) return Fail("no control %s", argv[2]);
+        // Neither message carries a pointer, so both work across processes.
+        HWND buddy = reinterpret_cast<HWND>(SendMessageA(updown, UDM_GETBUDDY, 0, 0));
+        const LRESULT range = SendMessageA(updown, UDM_GETRANGE, 0, 0);
+        std::printf("buddy %d range %d %d\n", buddy ? GetDlgCtrlID(buddy) : 0, static_cast<short>(HIWORD(range)),
+                    static_cast<short>(LOWORD(range)));
+        return 0;
+    }
+    if (command == "wait-iconic" && argc >= 3) {
+        const bool want = std::strcmp(argv[2], "yes") == 0;
+        if (!WaitFor(Ms(argc, argv, 3), [want] {
+                HWND main = MainDialog();
+                return main && (IsIconic(main) != FALSE) == want;
+            }))
+            return Fail(want ? "the main dialog is not minimised" : "the main dialog is still minimised");
         return 0;
     }
     if (command == "syscommand" && argc >= 3) {
