@@ -15,6 +15,7 @@ BOOL CPadwrightApp::InitInstance() {
     AfxMessageBox(IDS_WARNING, MB_OK);  // informs only: start-up goes on whatever the answer
 
     CPadwrightDlg dlg;
+    // cppcheck-suppress danglingLifetime ; the dialog's destructor clears m_pMainWnd again
     m_pMainWnd = &dlg;
     dlg.DoModal();
     // The program ends here: returning FALSE tells the framework not to run a message loop.

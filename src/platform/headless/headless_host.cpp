@@ -80,8 +80,7 @@ LRESULT Window::DefaultProc(UINT message, WPARAM wParam, LPARAM) {
     case WM_PAINT:
         if (m_painting) m_painting->defaultPaint = true;
         return 0;
-    case WM_QUERYDRAGICON: return 0;
-    default: return 0;
+    default: return 0;  // WM_QUERYDRAGICON included: no drag icon of the host's own
     }
 }
 

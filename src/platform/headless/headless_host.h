@@ -143,7 +143,7 @@ public:
     int GetSystemMetrics(int index) override;
     int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override;
     void BroadcastMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    INT_PTR RunModal(const res::DialogTemplate& tmpl, HWND owner, DialogWindow& window) override;
+    INT_PTR RunModal(const res::DialogTemplate& tmpl, HWND owner, DialogWindow& proc) override;
     void EndDialog(HWND dialog, INT_PTR result) override;
     HWND GetDlgItem(HWND dialog, int id) override;
     int GetText(HWND wnd, char* buffer, int maxCount) override;

@@ -19,7 +19,7 @@ constexpr double kPi = 3.14159265358979323846;
 
 DWORD& Axis(JOYPOS& pos, int axis) {
     DWORD* fields[CSimPlatform::kAxes] = {&pos.dwX, &pos.dwY, &pos.dwZ, &pos.dwR, &pos.dwU, &pos.dwV};
-    return *fields[axis];
+    return *fields[axis];  // cppcheck-suppress returnReference ; a member of pos, not of the local array
 }
 
 LONG Axis(const JOYPOS& pos, int axis) {
@@ -119,7 +119,7 @@ CSimPlatform::Impl::Impl(const std::vector<SimController>& controllers) {
         hwc.dwType = c.hwType;
         hwc.hwv.dwCalFlags = c.calFlags & (JOY_ISCAL_XY | JOY_ISCAL_Z | JOY_ISCAL_R | JOY_ISCAL_U | JOY_ISCAL_V);
         for (int axis = 0; axis < kAxes; ++axis) {
-            const bool calibrated = (hwc.hwv.dwCalFlags & kCalBits[axis]) != 0 && axis < d.axes;
+            const bool calibrated = axis < d.axes && (hwc.hwv.dwCalFlags & kCalBits[axis]) != 0;
             Axis(hwc.hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(calibrated ? d.travelMin[axis] : kNominalMin);
             Axis(hwc.hwv.jrvHardware.jpCenter, axis) =
                 static_cast<DWORD>(calibrated ? d.travelCenter[axis] : kNominalCenter);
