@@ -141,6 +141,11 @@ make_prefix() {
   # Wine draws the window frames itself, so that screenshots show the caption without a window manager.
   timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$log" 2>&1 ||
     fail "cannot configure the prefix"
+  # Debian's Wine does not find its own Marlett, which draws the caption buttons; give the prefix a copy.
+  local marlett
+  for marlett in /usr/share/wine/fonts/marlett.ttf /usr/lib/wine/fonts/marlett.ttf; do
+    [ -f "$marlett" ] && cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/" && break
+  done
   timeout 60 "$WINESERVER_BIN" -w || true
   [ -f "$WINEPREFIX/system.reg" ] || fail "wineboot left no registry in $WINEPREFIX"
 }
