@@ -310,6 +310,16 @@ run_real() {
   drive click 1012
   expect_text 1013 "1: not installed!"
 
+  step "the system's configuration-changed message reaches the dialog, also under a message box"
+  # With no joystick open the reload only shows the fields again, which drops the unparsed text.
+  drive type 1029 "x"
+  drive box "Please enter an integer." 15000 >/dev/null || fail "no validation message"
+  expect_text 1029 "x"
+  drive post-registered MSJSTICK_VJOYD_MSGSTR
+  expect_text 1029 "0"
+  answer ok "Please enter an integer." >/dev/null
+  drive no-box 1000 || fail "a second validation message came up"
+
   step "cleaner: no controller answers, so straight to the calibration keys"
   drive click 1081
   local path='System\CurrentControlSet\Control\MediaResources\Joystick'

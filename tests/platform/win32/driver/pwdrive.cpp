@@ -7,13 +7,16 @@
 //   pwdrive wait-text ID TEXT [ms] [dialog]     waits until the control shows exactly TEXT
 //   pwdrive wait-change ID [ms]                 waits until the control's text changes
 //   pwdrive click ID [dialog]                   clicks a button
+//   pwdrive wait-checked ID yes|no [ms]         waits until a check box is (not) ticked
 //   pwdrive type ID TEXT                        selects an edit's text and types over it
 //   pwdrive key ID up|down                      presses an arrow key in a control
 //   pwdrive updown ID                           prints an up-down control's buddy id and range
 //   pwdrive syscommand N                        picks system-menu command N on the main dialog
+//   pwdrive post-registered NAME                posts registered message NAME to the main dialog
 //   pwdrive wait-iconic yes|no [ms]             the main dialog is (not) minimised
 //   pwdrive answer BUTTON TEXT [ms]             a message box whose text contains TEXT is up:
 //                                               prints its text and presses ok, yes or no
+//   pwdrive box TEXT [ms]                       as answer, but leaves the box open
 //   pwdrive no-box [ms]                         no message box comes up within ms
 //   pwdrive wait-gone [ms] [about]              no Padwright window (or no About box) is left
 //   pwdrive version FILE                        prints FILE's file and product versions
@@ -203,6 +206,23 @@ int main(int argc, char** argv) {
         for (const char* c = argv[3]; *c; ++c) PostMessageA(edit, WM_CHAR, static_cast<unsigned char>(*c), 1);
         return 0;
     }
+    if (command == "wait-checked" && argc >= 4) {
+        const int id = std::atoi(argv[2]);
+        const LRESULT want = std::strcmp(argv[3], "yes") == 0 ? BST_CHECKED : BST_UNCHECKED;
+        if (!WaitFor(Ms(argc, argv, 4), [&] {
+                HWND box = Control("main", id);
+                return box && SendMessageA(box, BM_GETCHECK, 0, 0) == want;
+            }))
+            return Fail("check box %s is not %s", argv[2], want == BST_CHECKED ? "ticked" : "clear");
+        return 0;
+    }
+    if (command == "post-registered" && argc >= 3) {
+        HWND main = MainDialog();
+        if (!main) return Fail("no main dialog");
+        // Registered messages are numbered system-wide: the program's number is ours too.
+        PostMessageA(main, RegisterWindowMessageA(argv[2]), 0, 0);
+        return 0;
+    }
     if (command == "key" && argc >= 4) {
         HWND control = Control("main", std::atoi(argv[2]));
         if (!control) return Fail("no control %s", argv[2]);
@@ -236,13 +256,14 @@ int main(int argc, char** argv) {
         PostMessageA(main, WM_SYSCOMMAND, std::strtoul(argv[2], nullptr, 0), 0);
         return 0;
     }
-    if (command == "answer" && argc >= 4) {
-        const std::string button = argv[2];
-        const std::string want = argv[3];
+    if ((command == "answer" && argc >= 4) || (command == "box" && argc >= 3)) {
+        const bool press = command == "answer";
+        const std::string button = press ? argv[2] : "";
+        const std::string want = argv[press ? 3 : 2];
         const int id = button == "yes" ? IDYES : button == "no" ? IDNO : IDOK;
         HWND box = nullptr;
         std::string text;
-        if (!WaitFor(Ms(argc, argv, 4), [&] {
+        if (!WaitFor(Ms(argc, argv, press ? 4 : 3), [&] {
                 box = MessageBoxWindow();
                 if (!box) return false;
                 text = MessageBoxText(box);
@@ -251,6 +272,7 @@ int main(int argc, char** argv) {
             return Fail("no message box came up (wanted one saying \"%s\")", want);
         std::printf("%s\n", text.c_str());
         if (text.find(want) == std::string::npos) return Fail("the message box says \"%s\", not \"%s\"", text, want);
+        if (!press) return 0;
         HWND pressed = GetDlgItem(box, id);
         if (!pressed) return Fail("the message box has no %s button", button);
         PostMessageA(pressed, BM_CLICK, 0, 0);
