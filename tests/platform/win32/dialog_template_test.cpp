@@ -150,72 +150,34 @@ TEST(DialogTemplate, MainDialogReadsBackWholeAndInTemplateOrder) {
     }
 }
 
-TEST(DialogTemplate, DialogStylesFollowTheDescription) {
-    const uint32_t mainStyle = DialogStyle(*res::FindDialog(IDD_PADWRIGHT_DIALOG));
-    for (uint32_t bit : {style::kPopup, style::kCaption, style::kSysMenu, style::kMinimizeBox, style::kDsSetFont,
-                         style::kDsModalFrame})
-        EXPECT_TRUE(mainStyle & bit) << std::hex << bit;
-    EXPECT_EQ(DialogExStyle(*res::FindDialog(IDD_PADWRIGHT_DIALOG)), style::kExAppWindow);
-
-    // The About box has no minimise box and stays out of the task bar.
-    const uint32_t aboutStyle = DialogStyle(*res::FindDialog(IDD_ABOUTBOX));
-    EXPECT_FALSE(aboutStyle & style::kMinimizeBox);
-    EXPECT_TRUE(aboutStyle & style::kSysMenu);
-    EXPECT_EQ(DialogExStyle(*res::FindDialog(IDD_ABOUTBOX)), 0u);
-}
-
-TEST(DialogTemplate, ControlsGetTheirClassesAndStyles) {
-    const Parsed p = Parse(BuildDialogTemplate(*res::FindDialog(IDD_PADWRIGHT_DIALOG)));
-    const std::u16string button = u"#128", edit = u"#129", stat = u"#130";
-
-    const Item& value = ItemWithId(p, 1014);
-    EXPECT_EQ(value.cls, stat);
-    EXPECT_EQ(value.style & 0x1F, style::kSsCenter);
-    EXPECT_TRUE(value.style & style::kSsSunken);
-
-    const Item& polled = ItemWithId(p, IDC_POLLED_DEVICE);
-    EXPECT_EQ(polled.style & 0x1F, style::kSsLeft);
-    EXPECT_TRUE(polled.style & style::kSsCenterImage);
-    EXPECT_TRUE(polled.style & style::kSsSunken);
-
-    const Item& deadZone = ItemWithId(p, IDC_DEADZONE_X);
-    EXPECT_EQ(deadZone.cls, edit);
-    EXPECT_TRUE(deadZone.style & style::kEsAutoHScroll);
-    EXPECT_TRUE(deadZone.style & style::kBorder);
-    EXPECT_TRUE(deadZone.style & style::kTabStop);
-
-    const uint32_t updown = style::kUdsAlignRight | style::kUdsAutoBuddy | style::kUdsSetBuddyInt | style::kUdsArrowKeys;
-    const Item& deadZoneSpin = ItemWithId(p, IDC_DEADZONE_X + 1);
-    EXPECT_EQ(deadZoneSpin.cls, u"msctls_updown32");
-    EXPECT_EQ(deadZoneSpin.style & 0xFF, updown);
-    EXPECT_EQ(deadZoneSpin.text, u"");
-    EXPECT_FALSE(deadZoneSpin.style & style::kTabStop);
-    EXPECT_EQ(ItemWithId(p, IDC_CAL_MAX_X + 11).style & 0xFF, updown | style::kUdsNoThousands);
-
-    const Item& check = ItemWithId(p, IDC_CALIBRATED_XY);
-    EXPECT_EQ(check.cls, button);
-    EXPECT_EQ(check.style & 0xF, style::kBsAutoCheckBox);
-    EXPECT_EQ(check.text, u"X/Y");
-
-    const Item& next = ItemWithId(p, IDC_NEXT);
-    EXPECT_EQ(next.style & 0xF, style::kBsPushButton);
-    EXPECT_EQ(next.text, u"&Next");
-
-    int groups = 0;
-    for (const Item& item : p.items)
-        if (item.cls == button && (item.style & 0xF) == style::kBsGroupBox) ++groups;
-    EXPECT_EQ(groups, 5);
-}
-
-TEST(DialogTemplate, AboutBoxShowsIconByResourceAndVersionLineWithoutPrefixes) {
-    const Parsed p = Parse(BuildDialogTemplate(*res::FindDialog(IDD_ABOUTBOX)));
-    ASSERT_FALSE(p.items.empty());
+TEST(DialogTemplate, AboutBoxReadsBackWithItsIconNamedByResource) {
+    const std::vector<uint8_t> bytes = BuildDialogTemplate(*res::FindDialog(IDD_ABOUTBOX));
+    const Parsed p = Parse(bytes);
+    EXPECT_EQ(p.end, bytes.size());
+    EXPECT_EQ(p.title, u"About Padwright");
+    ASSERT_EQ(p.items.size(), 4u);
     const Item& icon = p.items.front();
-    EXPECT_EQ(icon.cls, u"#130");
+    EXPECT_EQ(icon.cls, u"#130") << "a static";
     EXPECT_EQ(icon.style & 0x1F, style::kSsIcon);
-    EXPECT_EQ(icon.text, u"#128") << "the icon is named by its resource ordinal";
-    EXPECT_TRUE(ItemWithId(p, IDC_VERSION_LINE).style & style::kSsNoPrefix);
-    EXPECT_EQ(ItemWithId(p, 1 /* IDOK */).style & 0xF, style::kBsDefPushButton);
+    EXPECT_EQ(icon.text, u"#128") << "the icon is named by its resource ordinal, not by a text";
+    EXPECT_EQ(p.items.back().text, u"OK");
+}
+
+// Classes by ordinal, the common control by name: a wrong one and the dialog does not open at all.
+TEST(DialogTemplate, ControlsGetThePredefinedClassesAndTheUpDownClassByName) {
+    const Parsed p = Parse(BuildDialogTemplate(*res::FindDialog(IDD_PADWRIGHT_DIALOG)));
+    EXPECT_EQ(ItemWithId(p, IDC_POLLED_DEVICE).cls, u"#130");
+    EXPECT_EQ(ItemWithId(p, IDC_DEADZONE_X).cls, u"#129");
+    EXPECT_EQ(ItemWithId(p, IDC_NEXT).cls, u"#128");
+    EXPECT_EQ(ItemWithId(p, IDC_CALIBRATED_XY).cls, u"#128");
+    const Item& spin = ItemWithId(p, IDC_CAL_MAX_X + 11);
+    EXPECT_EQ(spin.cls, u"msctls_updown32");
+    EXPECT_EQ(spin.text, u"");
+    const uint32_t updown = style::kUdsAlignRight | style::kUdsAutoBuddy | style::kUdsSetBuddyInt | style::kUdsArrowKeys;
+    EXPECT_EQ(spin.style & 0xFF, updown | style::kUdsNoThousands);
+    EXPECT_EQ(ItemWithId(p, IDC_DEADZONE_X + 1).style & 0xFF, updown) << "dead zones keep thousands separators";
+    EXPECT_EQ(DialogExStyle(*res::FindDialog(IDD_PADWRIGHT_DIALOG)), style::kExAppWindow);
+    EXPECT_EQ(DialogExStyle(*res::FindDialog(IDD_ABOUTBOX)), 0u);
 }
 
 TEST(DialogTemplate, FeedbackLinkIsAClickableStaticWithoutMarkup) {
