@@ -27,4 +27,10 @@ cmake --build build/asan -j2 --target soak_tests fault_tests fuzz_parse fuzz_exc
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export PADWRIGHT_SOAK_TICKS=$soak_ticks
-ctest --test-dir build/asan -L sanitize --output-on-failure
+status=0
+ctest --test-dir build/asan -L sanitize --output-on-failure || status=$?
+# The soak's figures and each fuzz target's executions, from the test log.
+awk '/ Testing: /{name=$3} /^soak:/{print} /stat::number_of_executed_units/{runs=$2}
+     /stat::average_exec_per_sec/{printf "%s: %d inputs, %d a second\n", name, runs, $2}' \
+  build/asan/Testing/Temporary/LastTest.log
+exit $status
