@@ -40,7 +40,7 @@ bool ReturnsResultDirectly(UINT message) {
 Win32Host::Win32Host() {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES;
+    controls.dwICC = ICC_UPDOWN_CLASS;  // static, edit and button are user32's own
     InitCommonControlsEx(&controls);
     AfxSetHost(this);
 }
