@@ -141,60 +141,60 @@ LinkText ParseLinkMarkup(const char* text) {
     return link;
 }
 
-ControlSpec DescribeControl(const res::ControlTemplate& control) {
-    ControlSpec spec;
+ControlDescription DescribeControl(const res::ControlTemplate& control) {
+    ControlDescription desc;
     const unsigned flags = control.flags;
-    spec.style = CommonStyle(flags);
-    spec.text = control.text ? control.text : "";
+    desc.style = CommonStyle(flags);
+    desc.text = control.text ? control.text : "";
     switch (control.kind) {
     case ControlKind::Static:
-        spec.classAtom = kStaticAtom;
-        spec.style |= TextAlignment(flags);
-        if (flags & res::kVCentre) spec.style |= style::kSsCenterImage;
-        if (flags & res::kSunken) spec.style |= style::kSsSunken;
-        if (flags & res::kNoPrefix) spec.style |= style::kSsNoPrefix;
+        desc.classAtom = kStaticAtom;
+        desc.style |= TextAlignment(flags);
+        if (flags & res::kVCentre) desc.style |= style::kSsCenterImage;
+        if (flags & res::kSunken) desc.style |= style::kSsSunken;
+        if (flags & res::kNoPrefix) desc.style |= style::kSsNoPrefix;
         break;
     case ControlKind::Icon:
-        spec.classAtom = kStaticAtom;
-        spec.style |= style::kSsIcon;
-        spec.resourceOrdinal = static_cast<uint16_t>(std::atoi(spec.text.c_str() + (spec.text.starts_with('#') ? 1 : 0)));
-        spec.text.clear();
+        desc.classAtom = kStaticAtom;
+        desc.style |= style::kSsIcon;
+        desc.resourceOrdinal = static_cast<uint16_t>(std::atoi(desc.text.c_str() + (desc.text.starts_with('#') ? 1 : 0)));
+        desc.text.clear();
         break;
     case ControlKind::GroupBox:
-        spec.classAtom = kButtonAtom;
-        spec.style |= style::kBsGroupBox;
+        desc.classAtom = kButtonAtom;
+        desc.style |= style::kBsGroupBox;
         break;
     case ControlKind::PushButton:
-        spec.classAtom = kButtonAtom;
-        spec.style |= (flags & res::kDefault) ? style::kBsDefPushButton : style::kBsPushButton;
+        desc.classAtom = kButtonAtom;
+        desc.style |= (flags & res::kDefault) ? style::kBsDefPushButton : style::kBsPushButton;
         break;
     case ControlKind::CheckBox:
-        spec.classAtom = kButtonAtom;
-        spec.style |= style::kBsAutoCheckBox;
+        desc.classAtom = kButtonAtom;
+        desc.style |= style::kBsAutoCheckBox;
         break;
     case ControlKind::Edit:
-        spec.classAtom = kEditAtom;
-        if (flags & res::kAutoHScroll) spec.style |= style::kEsAutoHScroll;
-        if (flags & res::kBorder) spec.style |= style::kBorder;
+        desc.classAtom = kEditAtom;
+        if (flags & res::kAutoHScroll) desc.style |= style::kEsAutoHScroll;
+        if (flags & res::kBorder) desc.style |= style::kBorder;
         break;
     case ControlKind::UpDown:
-        spec.className = kUpDownClass;
-        spec.text.clear();
-        if (flags & res::kSetBuddyInt) spec.style |= style::kUdsSetBuddyInt;
-        if (flags & res::kAlignRight) spec.style |= style::kUdsAlignRight;
-        if (flags & res::kAutoBuddy) spec.style |= style::kUdsAutoBuddy;
-        if (flags & res::kArrowKeys) spec.style |= style::kUdsArrowKeys;
-        if (flags & res::kNoThousands) spec.style |= style::kUdsNoThousands;
+        desc.className = kUpDownClass;
+        desc.text.clear();
+        if (flags & res::kSetBuddyInt) desc.style |= style::kUdsSetBuddyInt;
+        if (flags & res::kAlignRight) desc.style |= style::kUdsAlignRight;
+        if (flags & res::kAutoBuddy) desc.style |= style::kUdsAutoBuddy;
+        if (flags & res::kArrowKeys) desc.style |= style::kUdsArrowKeys;
+        if (flags & res::kNoThousands) desc.style |= style::kUdsNoThousands;
         break;
     case ControlKind::Link:
         // A static that reports clicks; the host opens the link's target when it is clicked.
-        spec.classAtom = kStaticAtom;
-        spec.text = ParseLinkMarkup(control.text).shown;
-        spec.style |= TextAlignment(flags) | style::kSsNotify | style::kSsNoPrefix;
-        if (flags & res::kSunken) spec.style |= style::kSsSunken;
+        desc.classAtom = kStaticAtom;
+        desc.text = ParseLinkMarkup(control.text).shown;
+        desc.style |= TextAlignment(flags) | style::kSsNotify | style::kSsNoPrefix;
+        if (flags & res::kSunken) desc.style |= style::kSsSunken;
         break;
     }
-    return spec;
+    return desc;
 }
 
 uint32_t DialogStyle(const res::DialogTemplate& dialog) {
@@ -232,25 +232,25 @@ std::vector<uint8_t> BuildDialogTemplate(const res::DialogTemplate& dialog) {
     w.Text(dialog.fontName ? dialog.fontName : "MS Sans Serif");
 
     for (const res::ControlTemplate& control : dialog.controls) {
-        const ControlSpec spec = DescribeControl(control);
+        const ControlDescription desc = DescribeControl(control);
         w.AlignDword();
         w.Dword(0);  // helpID
-        w.Dword(spec.exStyle);
-        w.Dword(spec.style);
+        w.Dword(desc.exStyle);
+        w.Dword(desc.style);
         w.Short(control.x);
         w.Short(control.y);
         w.Short(control.cx);
         w.Short(control.cy);
         w.Dword(static_cast<uint32_t>(control.id));  // -1 for controls nobody addresses
-        if (spec.classAtom != 0) {
-            w.Ordinal(spec.classAtom);
+        if (desc.classAtom != 0) {
+            w.Ordinal(desc.classAtom);
         } else {
-            w.Text(spec.className);
+            w.Text(desc.className);
         }
-        if (spec.resourceOrdinal != 0) {
-            w.Ordinal(spec.resourceOrdinal);
+        if (desc.resourceOrdinal != 0) {
+            w.Ordinal(desc.resourceOrdinal);
         } else {
-            w.Text(spec.text);
+            w.Text(desc.text);
         }
         w.Word(0);  // no creation data
     }

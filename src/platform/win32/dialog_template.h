@@ -39,7 +39,7 @@ LinkText ParseLinkMarkup(const char* text);
 
 // What a control becomes: its class (an ordinal, or a name when the ordinal is 0), its style bits,
 // extended style and the text or resource ordinal it starts with.
-struct ControlSpec {
+struct ControlDescription {
     uint16_t classAtom = 0;
     std::string className;
     uint32_t style = 0;
@@ -47,7 +47,7 @@ struct ControlSpec {
     std::string text;
     uint16_t resourceOrdinal = 0;  // set for icon statics: the icon's resource id instead of a text
 };
-ControlSpec DescribeControl(const res::ControlTemplate& control);
+ControlDescription DescribeControl(const res::ControlTemplate& control);
 
 // The dialog's style and extended style.
 uint32_t DialogStyle(const res::DialogTemplate& dialog);

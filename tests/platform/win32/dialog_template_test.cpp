@@ -186,12 +186,12 @@ TEST(DialogTemplate, FeedbackLinkIsAClickableStaticWithoutMarkup) {
     for (const res::ControlTemplate& c : dialog.controls)
         if (c.kind == res::ControlKind::Link) link = &c;
     ASSERT_NE(link, nullptr);
-    const ControlSpec spec = DescribeControl(*link);
-    EXPECT_EQ(spec.classAtom, kStaticAtom);
-    EXPECT_TRUE(spec.style & style::kSsNotify) << "clicks must reach the host";
-    EXPECT_TRUE(spec.style & style::kSsSunken);
-    EXPECT_EQ(spec.style & 0x1F, style::kSsCenter);
-    EXPECT_EQ(spec.text, std::string("\nIf you have feedback: '") + res::kFeedbackAddress +
+    const ControlDescription desc = DescribeControl(*link);
+    EXPECT_EQ(desc.classAtom, kStaticAtom);
+    EXPECT_TRUE(desc.style & style::kSsNotify) << "clicks must reach the host";
+    EXPECT_TRUE(desc.style & style::kSsSunken);
+    EXPECT_EQ(desc.style & 0x1F, style::kSsCenter);
+    EXPECT_EQ(desc.text, std::string("\nIf you have feedback: '") + res::kFeedbackAddress +
                              "'\n\nHave Fun!\nThe Kestrel Team");
     EXPECT_EQ(ParseLinkMarkup(link->text).target, std::string("mailto:") + res::kFeedbackAddress);
 }
