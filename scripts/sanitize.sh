@@ -22,7 +22,7 @@ cmake -S . -B build/asan -G Ninja -Wno-dev \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE= \
   "-DCMAKE_CXX_FLAGS=$flags" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined" \
   -DPADWRIGHT_FLTK=OFF -DPADWRIGHT_FUZZ=ON "-DPADWRIGHT_FUZZ_SECONDS=$fuzz_seconds" >/dev/null
-cmake --build build/asan -j2 --target soak_tests fault_tests fuzz_parse fuzz_exchange fuzz_registry
+cmake --build build/asan -j2 --target soak_tests fault_tests fuzz_parse fuzz_exchange fuzz_registry fuzz_session
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

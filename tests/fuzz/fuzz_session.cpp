@@ -1,0 +1,111 @@
+// Fuzz target: a whole session at the desk driven by the input. Typing, pasting and deleting in any
+// of the 24 edits, check boxes, up-down steps, ticks, "&Next", "Default values", the
+// configuration-changed message, and now and then one DirectInput or registry call made to fail.
+// After every step the dialog is still open, at most one joystick object's interfaces are alive,
+// no registry key is left open, and the configuration store holds nothing the editor may not write:
+// calibration values within -1000..1655, dead zones within 0..100, each joystick's type, buttons and
+// axis flags and the global ranges as they were. When the dialog closes, everything is released.
+#include <cstring>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "../support/desk.h"
+#include "fuzz_input.h"
+
+namespace {
+
+std::vector<int> EditIds() {
+    std::vector<int> ids;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        ids.push_back(IDC_CAL_MIN_X + 2 * i);
+        ids.push_back(IDC_CAL_CENTER_X + 2 * i);
+        ids.push_back(IDC_CAL_MAX_X + 2 * i);
+        ids.push_back(IDC_DEADZONE_X + 2 * i);
+    }
+    return ids;
+}
+
+// Calls that may fail during the session. Closing a key is left out: a close that fails keeps the
+// handle open in the simulation, which is no fault of the tool's.
+const SimCall kFaults[] = {SimCall::DirectInputCreate, SimCall::DIQueryInterface, SimCall::CreateDevice,
+                           SimCall::DeviceQueryInterface, SimCall::SetDataFormat, SimCall::SetProperty,
+                           SimCall::DeviceSetCooperativeLevel, SimCall::Poll, SimCall::GetDeviceState,
+                           SimCall::JoyConfigAcquire, SimCall::JoyConfigSetCooperativeLevel, SimCall::SendNotify,
+                           SimCall::GetConfig, SimCall::SetConfig, SimCall::GetUserValues, SimCall::SetUserValues,
+                           SimCall::JoyGetPosEx, SimCall::JoyGetDevCaps, SimCall::RegOpenKey,
+                           SimCall::RegQueryValueEx};
+
+LONG Signed(DWORD v) { return static_cast<LONG>(v); }
+
+bool CalibrationInRange(const JOYPOS& pos) {
+    for (DWORD v : {pos.dwX, pos.dwY, pos.dwZ, pos.dwR, pos.dwU, pos.dwV})
+        if (Signed(v) < -1000 || Signed(v) > 1655) return false;
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    fuzz::Bytes in(data, size);
+    Desk desk;
+    const std::vector<int> edits = EditIds();
+    std::vector<DIJOYCONFIG> initial;
+    for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) initial.push_back(desk.sim.StoredConfig(n));
+    const DIJOYUSERVALUES initialUser = desk.sim.StoredUserValues();
+
+    desk.Run([&](headless::Window& w, CPadwrightDlg&) {
+        for (int step = 0; step < 64 && !in.Empty(); ++step) {
+            const uint8_t op = in.Byte();
+            const int edit = edits[in.Byte() % edits.size()];
+            switch (op % 10) {
+            case 0: w.Paste(edit, in.Text(40)); break;
+            case 1: w.Type(edit, in.Text(8)); break;
+            case 2: w.Backspace(edit); break;
+            case 3: w.Click(kCalibratedIds[in.Byte() % CALIBRATION_FLAG_COUNT]); break;
+            case 4: w.Spin(edit + 1, static_cast<int8_t>(in.Byte())); break;
+            case 5: desk.Tick(w); break;
+            case 6: w.Click(IDC_NEXT); break;
+            case 7: w.Click(IDC_DEFAULT_VALUES); break;
+            case 8: w.Send(desk.sim.ConfigChangedMessage()); break;
+            default: {
+                const SimCall call = kFaults[in.Byte() % std::size(kFaults)];
+                desk.sim.FailCall(call, call == SimCall::RegOpenKey || call == SimCall::RegQueryValueEx
+                                            ? ERROR_ACCESS_DENIED
+                                            : (call == SimCall::JoyGetPosEx || call == SimCall::JoyGetDevCaps
+                                                   ? JOYERR_UNPLUGGED
+                                                   : E_FAIL),
+                                  1, in.Byte() % 8);
+                break;
+            }
+            }
+
+            FUZZ_CHECK(!w.Ended(), "step %d (op %d) closed the dialog", step, op % 10);
+            FUZZ_CHECK(desk.sim.LiveInterfaces() <= 3, "%d interfaces alive", desk.sim.LiveInterfaces());
+            FUZZ_CHECK(desk.sim.OpenKeyHandles() == 0, "%zu keys left open", desk.sim.OpenKeyHandles());
+            for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) {
+                const DIJOYCONFIG stored = desk.sim.StoredConfig(n);
+                const JOYREGHWCONFIG& hwc = stored.hwc;
+                FUZZ_CHECK(CalibrationInRange(hwc.hwv.jrvHardware.jpMin) &&
+                               CalibrationInRange(hwc.hwv.jrvHardware.jpCenter) &&
+                               CalibrationInRange(hwc.hwv.jrvHardware.jpMax),
+                           "joystick %u stores a calibration value out of range (X min %ld)", n,
+                           static_cast<long>(Signed(hwc.hwv.jrvHardware.jpMin.dwX)));
+                FUZZ_CHECK(hwc.dwType == initial[n].hwc.dwType && hwc.hws.dwFlags == initial[n].hwc.hws.dwFlags &&
+                               hwc.hws.dwNumButtons == initial[n].hwc.hws.dwNumButtons,
+                           "joystick %u lost its type, flags or buttons", n);
+            }
+            const DIJOYUSERVALUES user = desk.sim.StoredUserValues();
+            for (DWORD zone : {user.ruv.jpDeadZone.dwX, user.ruv.jpDeadZone.dwY, user.ruv.jpDeadZone.dwZ,
+                               user.ruv.jpDeadZone.dwR, user.ruv.jpDeadZone.dwU, user.ruv.jpDeadZone.dwV})
+                FUZZ_CHECK(zone <= 100, "a dead zone of %lu %%", static_cast<unsigned long>(zone));
+            FUZZ_CHECK(std::memcmp(&user.ruv.jrvRanges, &initialUser.ruv.jrvRanges, sizeof(JOYRANGE)) == 0 &&
+                           user.ruv.dwTimeOut == initialUser.ruv.dwTimeOut,
+                       "the global ranges or time-out changed");
+        }
+        desk.sim.ClearFailures();
+    });
+    FUZZ_CHECK(desk.sim.LiveInterfaces() == 0, "%d interfaces outlive the dialog", desk.sim.LiveInterfaces());
+    FUZZ_CHECK(!desk.sim.ConfigAcquired(), "the configuration is still acquired after the dialog closed");
+    return 0;
+}
