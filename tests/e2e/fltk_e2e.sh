@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Drives the desktop program as a user would, on a private X server, and looks at what it shows:
-#   fltk_e2e.sh PROGRAM OUTPUT_DIR
+# Drives the desktop program as a user would and looks at what it shows, on the X display it is
+# given (with_xvfb.sh starts a private one):
+#   with_xvfb.sh fltk_e2e.sh PROGRAM OUTPUT_DIR
 # Screenshots and the measured start-up times are left in OUTPUT_DIR. Exit 77 (skipped) when the
 # X tools are missing: scripts/deps.sh test installs them.
 set -u
@@ -10,46 +11,27 @@ out=$2
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/timings.txt
 
-for tool in Xvfb xdpyinfo xdotool import convert compare; do
+for tool in xdotool import convert compare; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIP: $tool is not installed (scripts/deps.sh test installs it)"
         exit 77
     fi
 done
+[ -n "${DISPLAY:-}" ] || { echo "FAIL: no display; run me through with_xvfb.sh"; exit 1; }
 
-xvfb_pid=
 app_pid=
 cleanup() {
     [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     wait 2>/dev/null
 }
 trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*"
-    [ -n "${DISPLAY:-}" ] && import -window root "$out/failure.png" 2>/dev/null
+    import -window root "$out/failure.png" 2>/dev/null
     exit 1
 }
 
-# A display number nobody uses; another run may race for it, so try the next one when Xvfb dies.
-for n in $(seq 97 160); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -dpi 96 -nolisten tcp >"$out/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 100); do
-        kill -0 "$xvfb_pid" 2>/dev/null || break
-        xdpyinfo -display ":$n" >/dev/null 2>&1 && break
-        sleep 0.05
-    done
-    if xdpyinfo -display ":$n" >/dev/null 2>&1; then
-        export DISPLAY=":$n"
-        break
-    fi
-    kill "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
-done
-[ -n "${DISPLAY:-}" ] || fail "no X server could be started"
 echo "X server on $DISPLAY"
 
 now_ms() { date +%s%3N; }

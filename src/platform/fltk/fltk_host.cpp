@@ -13,6 +13,7 @@
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_RGB_Image.H>
 #include <FL/fl_draw.H>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -180,6 +181,21 @@ struct FltkHost::Impl {
     void Spin(Control& spin, int delta);
     void Deliver();
     const Icon* LoadIcon(int id, int size);
+
+    // Makes the running Fl::wait return. A timeout cannot do it from inside a timeout callback:
+    // FLTK runs a timeout added there in the same pass, before it goes back to sleep.
+    int wakePipe[2] = {-1, -1};
+    void Wake() {
+        const char byte = 0;
+        if (wakePipe[1] >= 0 && write(wakePipe[1], &byte, 1) < 0) {
+            // Full: the loop is woken already.
+        }
+    }
+    static void DrainWakeCb(int fd, void*) {
+        char bytes[64];
+        while (read(fd, bytes, sizeof(bytes)) > 0) {
+        }
+    }
 
     static void DeliverCb(void* impl) {
         auto* self = static_cast<Impl*>(impl);
@@ -621,6 +637,10 @@ void FltkHost::Impl::EnsureDisplay() {
     }
     Fl::visible_focus(1);
     Fl_Window::default_xclass("padwright");
+    if (pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) == 0)
+        Fl::add_fd(wakePipe[0], FL_READ, DrainWakeCb, nullptr);
+    else
+        wakePipe[0] = wakePipe[1] = -1;
 }
 
 const Icon* FltkHost::Impl::LoadIcon(int id, int size) {
@@ -857,6 +877,11 @@ FltkHost::FltkHost() : m_impl(std::make_unique<Impl>()) { AfxSetHost(this); }
 
 FltkHost::~FltkHost() {
     Fl::remove_timeout(Impl::DeliverCb, m_impl.get());
+    if (m_impl->wakePipe[0] >= 0) {
+        Fl::remove_fd(m_impl->wakePipe[0]);
+        close(m_impl->wakePipe[0]);
+        close(m_impl->wakePipe[1]);
+    }
     if (&AfxGetHost() == this) AfxSetHost(nullptr);
 }
 
@@ -1017,6 +1042,9 @@ void FltkHost::EndDialog(HWND dialog, INT_PTR result) {
     if (Dialog* d = m_impl->DialogOf(dialog)) {
         d->ended = true;
         d->result = result;
+        // Called from a timer or a posted message, the loop would otherwise sleep on until the
+        // next event before it saw the dialog end.
+        m_impl->Wake();
     }
 }
 
