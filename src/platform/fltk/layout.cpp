@@ -116,18 +116,6 @@ std::optional<std::string> SpinStep(std::string_view buddyText, int lower, int u
     return written;
 }
 
-char MnemonicOf(std::string_view label) {
-    for (size_t i = 0; i + 1 < label.size(); ++i) {
-        if (label[i] != '&') continue;
-        if (label[i + 1] == '&') {
-            ++i;
-            continue;
-        }
-        return static_cast<char>(std::tolower(static_cast<unsigned char>(label[i + 1])));
-    }
-    return 0;
-}
-
 std::string StripMnemonic(std::string_view label) {
     std::string out;
     out.reserve(label.size());

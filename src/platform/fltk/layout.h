@@ -63,9 +63,7 @@ std::vector<TextLine> WrapText(std::string_view text, int width, const std::func
 // Nothing when the text already shows the value the step gives.
 std::optional<std::string> SpinStep(std::string_view buddyText, int lower, int upper, int delta);
 
-// The mnemonic of a label ("&Next" -> 'n'), lower case; 0 when it has none ("&&" is a plain "&").
-char MnemonicOf(std::string_view label);
-// The label as shown without prefix processing of its own: "&&" becomes "&", a single "&" goes.
+// A label as shown by a control that does not underline mnemonics: "&&" becomes "&", a single "&" goes.
 std::string StripMnemonic(std::string_view label);
 
 // Keys and actions a message box answers to.

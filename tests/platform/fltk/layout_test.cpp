@@ -1,5 +1,5 @@
 // The FLTK host's window-system-free rules: placement from dialog units, the feedback link,
-// wrapping, up-down steps, mnemonics and the keys a message box answers to.
+// wrapping, up-down steps and "&" prefixes. Message-box keys are tested on the host itself.
 #include "platform/fltk/layout.h"
 
 #include <gtest/gtest.h>
@@ -8,19 +8,6 @@
 
 namespace fltkhost {
 namespace {
-
-TEST(DialogUnits, MainDialogAndAboutBoxHaveTheirWindowsSizesAt96Dpi) {
-    const BaseUnits base = BaseUnitsForScale(ScaleForDpi(96));
-    const res::DialogTemplate* main = res::FindDialog(102);
-    const res::DialogTemplate* about = res::FindDialog(100);
-    ASSERT_TRUE(main && about);
-    const PixelRect m = DialogRectToPixels(0, 0, main->cx, main->cy, base);
-    EXPECT_EQ(588, m.w);
-    EXPECT_EQ(367, m.h);
-    const PixelRect a = DialogRectToPixels(0, 0, about->cx, about->cy, base);
-    EXPECT_EQ(352, a.w);
-    EXPECT_EQ(89, a.h);
-}
 
 TEST(DialogUnits, NeighboursThatTouchInUnitsTouchInPixels) {
     const BaseUnits base = BaseUnitsForScale(1.0);
@@ -120,35 +107,10 @@ TEST(UpDown, StepsWithinTheRangeAndWritesPlainIntegers) {
     EXPECT_EQ("4", SpinStep("5", 100, 0, 1));  // inverted range steps the other way
 }
 
-TEST(Mnemonics, TheLetterAfterASingleAmpersand) {
-    EXPECT_EQ('n', MnemonicOf("&Next"));
-    EXPECT_EQ('c', MnemonicOf("&Close"));
-    EXPECT_EQ('a', MnemonicOf("&About Padwright..."));
-    EXPECT_EQ(0, MnemonicOf("Default values"));
-    EXPECT_EQ(0, MnemonicOf("R&&D"));
-    EXPECT_EQ('d', MnemonicOf("R&&&D"));
-    EXPECT_EQ(0, MnemonicOf("ends with &"));
+TEST(Prefixes, AmpersandsGoAndDoubledOnesStay) {
     EXPECT_EQ("Next", StripMnemonic("&Next"));
     EXPECT_EQ("R&D", StripMnemonic("R&&D"));
     EXPECT_EQ("ends with ", StripMnemonic("ends with &"));
-}
-
-TEST(MessageBoxKeys, AnOkBoxAnswersOkToEveryWayOut) {
-    for (BoxKey key : {BoxKey::Enter, BoxKey::Escape, BoxKey::Close, BoxKey::Space})
-        EXPECT_EQ(IDOK, MessageBoxAnswer(MB_OK | MB_ICONEXCLAMATION, key, IDOK));
-    EXPECT_EQ(0, MessageBoxAnswer(MB_OK, BoxKey::Char, IDOK, 'y'));
-}
-
-TEST(MessageBoxKeys, AQuestionNeedsAnAnswer) {
-    const UINT type = MB_YESNO | MB_ICONEXCLAMATION;
-    EXPECT_EQ(IDYES, MessageBoxAnswer(type, BoxKey::Enter, IDYES));  // Yes is the default button
-    EXPECT_EQ(IDNO, MessageBoxAnswer(type, BoxKey::Enter, IDNO));    // Enter presses the focused one
-    EXPECT_EQ(IDNO, MessageBoxAnswer(type, BoxKey::Space, IDNO));
-    EXPECT_EQ(IDYES, MessageBoxAnswer(type, BoxKey::Char, IDNO, 'Y'));
-    EXPECT_EQ(IDNO, MessageBoxAnswer(type, BoxKey::Char, IDYES, 'n'));
-    EXPECT_EQ(0, MessageBoxAnswer(type, BoxKey::Escape, IDYES));
-    EXPECT_EQ(0, MessageBoxAnswer(type, BoxKey::Close, IDYES));
-    EXPECT_EQ(0, MessageBoxAnswer(type, BoxKey::Char, IDYES, 'x'));
 }
 
 }  // namespace
