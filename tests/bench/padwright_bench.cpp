@@ -108,6 +108,7 @@ public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
+            if (run.error_occurred) m_failed = true;
             if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
             const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             char line[160];
@@ -122,8 +123,11 @@ public:
         for (const std::string& line : m_lines) std::printf("  %s\n", line.c_str());
     }
 
+    bool Failed() const { return m_failed; }
+
 private:
     std::vector<std::string> m_lines;
+    bool m_failed = false;
 };
 
 }  // namespace
@@ -134,5 +138,5 @@ int main(int argc, char** argv) {
     PeriodReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return 0;
+    return reporter.Failed() ? 1 : 0;  // a quiet tick that rewrote text fails the run
 }

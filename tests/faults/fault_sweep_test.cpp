@@ -94,6 +94,9 @@ bool SameCalibration(const DIJOYCONFIG& a, const DIJOYCONFIG& b) {
 }
 bool SameUserValues(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
 
+// The user's answers: yes to everything but the calibration key of the "vjoyd" driver.
+bool Declines(const std::string& question) { return question.find("vjoyd.vxd") != std::string::npos; }
+
 // One session: the dialog starts on a machine with every axis of joystick 0 held still, `setup`
 // prepares the desk, then `fault` is armed, `action` runs, the fault is cleared, and one more tick
 // shows how the tool came back.
@@ -102,6 +105,7 @@ struct Outcome {
     bool ended = false;
     int liveAfterAction = 0;
     int liveAtEnd = 0;
+    bool acquiredAtEnd = false;
     size_t keysAtEnd = 0;
     int closesFailed = 0;
     int configWrites = 0;
@@ -122,7 +126,8 @@ Outcome Play(const Action& action, SimCall call, int count, int after,
     if (setup) setup(desk);
     desk.host.SetMessageBoxHandler([&](const headless::MessageBoxRecord& box) {
         o.boxes.push_back(box.text);
-        return (box.type & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+        if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+        return Declines(box.text) ? IDNO : IDYES;
     });
     desk.Run([&](Window& w, CPadwrightDlg&) {
         desk.Tick(w);
@@ -151,6 +156,7 @@ Outcome Play(const Action& action, SimCall call, int count, int after,
         o.ended = w.Ended();
     });
     o.liveAtEnd = desk.sim.LiveInterfaces();
+    o.acquiredAtEnd = desk.sim.ConfigAcquired();
     o.keysAtEnd = desk.sim.OpenKeyHandles();
     return o;
 }
@@ -170,6 +176,7 @@ int Sweep(const Action& action, const std::vector<SimCall>& calls,
             const Outcome faulty = Play(action, call, always ? CSimPlatform::kAlways : 1, always ? 0 : k, setup);
             EXPECT_FALSE(faulty.ended) << "the dialog is still open";
             EXPECT_EQ(faulty.liveAtEnd, 0) << "no DirectInput interface outlives the dialog";
+            EXPECT_FALSE(faulty.acquiredAtEnd) << "no configuration write is left acquired";
             EXPECT_LE(faulty.liveAfterAction, 3) << "one joystick object holds at most three interfaces";
             EXPECT_EQ(faulty.keysAtEnd, static_cast<size_t>(faulty.closesFailed))
                 << "every registry key opened was closed (a close made to fail leaves its handle)";
@@ -301,11 +308,11 @@ TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWha
     calls.push_back(SimCall::JoyGetDevCaps);
     calls.push_back(SimCall::JoyConfigChanged);
     const int sessions = Sweep(clear, calls, [](const Outcome&, const Outcome& o, SimCall) {
-        // Every path the user confirmed, as the questions named them (all answers are yes).
+        // Every path the user confirmed, as the questions named them.
         std::set<std::string> confirmed;
         bool removalConfirmed = false;
         for (const std::string& text : o.boxes) {
-            if (text.rfind(kFoundHead, 0) == 0) confirmed.insert(FoundPath(text));
+            if (text.rfind(kFoundHead, 0) == 0 && !Declines(text)) confirmed.insert(FoundPath(text));
             if (text.rfind("You still have some game controllers installed", 0) == 0) removalConfirmed = true;
         }
         if (removalConfirmed) confirmed.insert(CSimPlatform::SettingsKeyPath());
@@ -324,7 +331,10 @@ TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWha
         for (size_t i = 0; i + 1 < o.boxes.size(); ++i) {
             if (o.boxes[i].rfind(kFoundHead, 0) != 0) continue;
             const std::string path = FoundPath(o.boxes[i]);
-            if (o.boxes[i + 1] == "Calibration found and deleted.") {
+            if (Declines(o.boxes[i])) {
+                EXPECT_TRUE(o.keysAfter.count(path)) << path << " was declined but is gone";
+                EXPECT_NE(o.boxes[i + 1], "Calibration found and deleted.");
+            } else if (o.boxes[i + 1] == "Calibration found and deleted.") {
                 EXPECT_FALSE(o.keysAfter.count(path)) << path << " reported deleted but still there";
                 ++deletions;
             } else {
