@@ -260,6 +260,9 @@ public:
         m_defaultDrawn = false;
         m_d.host->Dispatch(m_d, WM_PAINT, 0, 0);
         m_d.painting = false;
+        // A dialog that paints its surface itself still has its controls, which paint themselves
+        // on Windows.
+        if (!m_defaultDrawn) draw_children();
     }
     void DefaultDraw() {
         if (m_defaultDrawn) return;
