@@ -203,6 +203,10 @@ about=$(wait_window '^About Padwright$' 5) || fail "the About box did not open f
 [ "$(size_of "$about")" = "352x89" ] || fail "About box is $(size_of "$about"), expected 352x89"
 sleep 0.2
 shot "$about" about
+# The monitor goes on behind the About box (its left part is not covered).
+behind="$(( $(px 70) - $(px 25) ))x$(( $(py 80) - $(py 25) ))+$(px 25)+$(py 25)"
+look "$main" "$behind" behind-about-1
+until_looks differs "$main" "$behind" behind-about-1 behind-about-2 || fail "the monitor stopped while the About box was open"
 # The version line (control 1071) holds text: dark pixels in its rectangle.
 crop about version "$(px 119)x$(py 8)+$(px 40)+$(py 10)"
 darkest=$(convert "$out/version.png" -colorspace Gray -format '%[fx:minima]' info:)

@@ -95,6 +95,16 @@ TEST_F(FltkHostTest, MainDialogHasItsSizeUpDownsSitInTheirEditsAndTheFirstTabSto
         EXPECT_EQ(edit.y, spin.y);
         EXPECT_EQ(edit.h, spin.h);
         EXPECT_EQ(IDC_DEADZONE_X, drv::FocusedControl(IDD_PADWRIGHT_DIALOG));
+        // Tab follows the template and passes over statics and up-down controls.
+        drv::Key(IDD_PADWRIGHT_DIALOG, drv::kTab);
+        EXPECT_EQ(IDC_DEADZONE_X + 2, drv::FocusedControl(IDD_PADWRIGHT_DIALOG));
+        drv::Key(IDD_PADWRIGHT_DIALOG, drv::kTab, drv::kShift);
+        EXPECT_EQ(IDC_DEADZONE_X, drv::FocusedControl(IDD_PADWRIGHT_DIALOG));
+        host.SetFocus(dialog.Item(IDC_DEADZONE_X + 10));
+        drv::Key(IDD_PADWRIGHT_DIALOG, drv::kTab);
+        EXPECT_EQ(IDC_NEXT, drv::FocusedControl(IDD_PADWRIGHT_DIALOG));
+        drv::Key(IDD_PADWRIGHT_DIALOG, drv::kTab);
+        EXPECT_EQ(IDC_CALIBRATED_XY, drv::FocusedControl(IDD_PADWRIGHT_DIALOG));
     };
     EXPECT_EQ(42, dialog.Run(IDD_PADWRIGHT_DIALOG));
 }
