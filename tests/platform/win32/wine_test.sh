@@ -32,22 +32,33 @@ fi
 
 xvfb_pid=""
 app_pid=""
+watchdog_pid=""
 log="$work/$mode.log"
 : >"$log"
 
 cleanup() {
   local status=$?
+  set +e
   if [ $status -ne 0 ] && [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
     import -display "$DISPLAY" -window root "$work/failure-$mode.png" 2>/dev/null || true
     echo "screen at the failure: $work/failure-$mode.png" >&2
   fi
+  [ -n "$watchdog_pid" ] && kill "$watchdog_pid" 2>/dev/null
+  [ -n "$watchdog_pid" ] && wait "$watchdog_pid" 2>/dev/null
   "$WINESERVER_BIN" -k 2>/dev/null || true
   if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
   exit $status
 }
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+interrupted() { exit 130; }
+trap interrupted INT TERM
+
+# Ends the run in time to clean up before CTest's own timeout, which would kill without a word.
+deadline=${WINE_TEST_DEADLINE:-130}
+[ "$mode" = prefix ] && deadline=200
+( sleep "$deadline"; echo "FAIL: $mode took longer than ${deadline}s" >&2; kill -TERM $$ 2>/dev/null ) &
+watchdog_pid=$!
 
 fail() {
   echo "FAIL: $*" >&2
