@@ -1,13 +1,17 @@
 // Fuzz target: the registry texts the tool reads. Joystick 0's OEM name value gets any type and any
-// bytes, and the joystick branch gets driver keys of any name (with or without calibration below
-// them); the dialog then starts (reading the name) and "Clear all calib. data" runs with answers
-// taken from the input. The device line must show the value's text up to its first NUL and never
-// more than fits the tool's buffer; the cleaner must ask only about keys that exist, delete only
-// what was confirmed, and close every key it opened. AddressSanitizer watches the buffers.
+// bytes, the driver key its capabilities name (szRegKey) may be any 32 bytes, terminated or not,
+// and the joystick branch gets driver keys of any name (with or without calibration below them);
+// the dialog then starts (reading the name) and "Clear all calib. data" runs with answers taken
+// from the input. The device line must show the value's text up to its first NUL and never more
+// than fits the tool's buffer, or "not installed!" when the driver key names no settings key; the
+// cleaner must ask only about keys that exist, delete only what was confirmed, and close every key
+// it opened. AddressSanitizer watches the buffers.
 //
-// Input: a type selector byte, the value's bytes (two length bytes first), a key count byte, then
-// per key a flags byte and its name (one length byte first), then one answer bit a question.
+// Input: a type selector byte, the value's bytes (two length bytes first), a driver-key byte (odd:
+// replace szRegKey) and its bytes (one length byte first), a key count byte, then per key a flags
+// byte and its name (two length bytes first), then one answer bit a question.
 #include <algorithm>
+#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -52,6 +56,22 @@ std::string ExpectedName(DWORD type, const std::string& bytes) {
     return bytes.substr(0, std::min(bytes.find('\0'), kBuffer - 1));
 }
 
+// The simulated machine, except that the capabilities may name any driver key.
+class OddDriverKeySim : public CSimPlatform {
+public:
+    bool replace = false;
+    std::string regKey;  // up to MAXPNAMELEN bytes, copied without a terminator when it fills them
+
+    MMRESULT joyGetDevCapsA(UINT_PTR id, JOYCAPSA* caps, UINT size) override {
+        const MMRESULT result = CSimPlatform::joyGetDevCapsA(id, caps, size);
+        if (result == JOYERR_NOERROR && replace && size >= sizeof(JOYCAPSA)) {
+            std::memset(caps->szRegKey, 0, sizeof(caps->szRegKey));
+            std::memcpy(caps->szRegKey, regKey.data(), std::min(regKey.size(), sizeof(caps->szRegKey)));
+        }
+        return result;
+    }
+};
+
 const std::string kQuestionHead = "Found calibration information at\n>";
 const std::string kQuestionTail = "<\n\nDo you want to delete the calibration stored?";
 
@@ -64,6 +84,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DWORD type = kTypes[selector % 6];
     if (selector >= 0xF0) type = static_cast<DWORD>(in.Byte()) << 24 | static_cast<DWORD>(in.Byte());
     const std::string value = in.Text(700);
+    const bool replaceKey = in.Bool();
+    const std::string regKey = in.Text(MAXPNAMELEN);
 
     struct DriverKey {
         std::string name;
@@ -76,15 +98,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         driverKeys.push_back({in.Text(270), calibration});
     }
 
-    Desk desk;
+    OddDriverKeySim sim;
+    headless::HeadlessHost host;
+    SetJoystickServices(&sim);
+    sim.SetClock([] { return uint64_t{1000}; });
+    sim.SetBroadcast([&](UINT message, WPARAM wParam, LPARAM lParam) { host.BroadcastMessage(message, wParam, lParam); });
+    sim.replace = replaceKey;
+    sim.regKey = regKey;
+
     const std::string base = CSimPlatform::kJoystickBase;
-    desk.sim.SetValue(CSimPlatform::SettingsKeyPath(), "Joystick1OEMName", type, value.data(), value.size());
+    sim.SetValue(CSimPlatform::SettingsKeyPath(), "Joystick1OEMName", type, value.data(), value.size());
     for (const DriverKey& key : driverKeys)
-        desk.sim.AddKey(base + "\\" + key.name + (key.calibration ? "\\JoystickSettings" : ""));
-    const std::set<std::string> before = AllKeys(desk.sim);
+        sim.AddKey(base + "\\" + key.name + (key.calibration ? "\\JoystickSettings" : ""));
+    const std::set<std::string> before = AllKeys(sim);
+
+    // The settings key the tool looks in: below the driver key its capabilities name, which ends at
+    // its first NUL or after its 32 bytes.
+    const std::string driverKey =
+        replaceKey ? regKey.substr(0, std::min(regKey.find('\0'), size_t{MAXPNAMELEN})) : CSimPlatform::kDriverKey;
+    const std::string settingsPath = base + "\\" + driverKey + "\\CurrentJoystickSettings";
+    std::string wantName = "not installed!";
+    if (sim.KeyExists(settingsPath))
+        wantName = Lower(settingsPath) == Lower(CSimPlatform::SettingsKeyPath()) ? ExpectedName(type, value) : "";
 
     std::set<std::string> confirmed;
-    desk.host.SetMessageBoxHandler([&](const headless::MessageBoxRecord& box) {
+    host.SetMessageBoxHandler([&](const headless::MessageBoxRecord& box) {
         if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
         const bool yes = in.Bool();
         if (box.text.rfind(kQuestionHead, 0) == 0) {
@@ -94,26 +132,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                        fuzz::Shown(path).c_str());
             if (yes) confirmed.insert(Lower(path));
         } else if (yes) {
-            confirmed.insert(Lower(CSimPlatform::SettingsKeyPath()));
+            confirmed.insert(Lower(settingsPath));
         }
         return yes ? IDYES : IDNO;
     });
 
-    desk.Run([&](headless::Window& w, CPadwrightDlg&) {
+    host.OnDialog(IDD_PADWRIGHT_DIALOG, [&](headless::Window& w) {
         const std::string line = w.Text(IDC_POLLED_DEVICE);
-        const std::string want = "0: " + ExpectedName(type, value);
+        const std::string want = "0: " + wantName;
         FUZZ_CHECK(line == want, "device line \"%s\", expected \"%s\" (type %lu, %zu bytes)", fuzz::Shown(line).c_str(),
                    fuzz::Shown(want).c_str(), static_cast<unsigned long>(type), value.size());
         w.Click(IDC_CLEAR_CALIBRATION);
         w.Tick();
     });
+    {
+        CPadwrightDlg dlg;
+        dlg.DoModal();
+    }
+    SetJoystickServices(nullptr);
 
     for (const std::string& key : before) {
-        if (desk.sim.KeyExists(key)) continue;
+        if (sim.KeyExists(key)) continue;
         FUZZ_CHECK(confirmed.count(Lower(key)) == 1, "\"%s\" was deleted without being confirmed",
                    fuzz::Shown(key).c_str());
     }
-    FUZZ_CHECK(desk.sim.OpenKeyHandles() == 0, "%zu registry keys left open", desk.sim.OpenKeyHandles());
-    FUZZ_CHECK(desk.sim.LiveInterfaces() == 0, "%d interfaces outlive the dialog", desk.sim.LiveInterfaces());
+    FUZZ_CHECK(sim.OpenKeyHandles() == 0, "%zu registry keys left open", sim.OpenKeyHandles());
+    FUZZ_CHECK(sim.LiveInterfaces() == 0, "%d interfaces outlive the dialog", sim.LiveInterfaces());
     return 0;
 }
