@@ -43,8 +43,11 @@ cleanup() {
     import -display "$DISPLAY" -window root "$work/failure-$mode.png" 2>/dev/null || true
     echo "screen at the failure: $work/failure-$mode.png" >&2
   fi
-  [ -n "$watchdog_pid" ] && kill "$watchdog_pid" 2>/dev/null
-  [ -n "$watchdog_pid" ] && wait "$watchdog_pid" 2>/dev/null
+  if [ -n "$watchdog_pid" ]; then
+    pkill -P "$watchdog_pid" sleep 2>/dev/null
+    kill "$watchdog_pid" 2>/dev/null
+    wait "$watchdog_pid" 2>/dev/null
+  fi
   "$WINESERVER_BIN" -k 2>/dev/null || true
   if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait "$app_pid" 2>/dev/null || true; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
@@ -55,9 +58,11 @@ interrupted() { exit 130; }
 trap interrupted INT TERM
 
 # Ends the run in time to clean up before CTest's own timeout, which would kill without a word.
+# The watchdog holds none of our output, so nothing waits for it once the run is over.
 deadline=${WINE_TEST_DEADLINE:-130}
 [ "$mode" = prefix ] && deadline=200
-( sleep "$deadline"; echo "FAIL: $mode took longer than ${deadline}s" >&2; kill -TERM $$ 2>/dev/null ) &
+( sleep "$deadline" && echo "FAIL: $mode took longer than ${deadline}s" >"/proc/$$/fd/2" && kill -TERM $$
+) </dev/null >/dev/null 2>&1 &
 watchdog_pid=$!
 
 fail() {
