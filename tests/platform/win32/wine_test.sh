@@ -134,11 +134,14 @@ expect_app_exit() {
   fail "the program did not end after its dialog was closed"
 }
 
-start_with_warning() {  # EXE
+start_with_warning() {  # EXE [close]: the warning is answered with OK, or closed from its caption
   start_app "$1"
-  step "the warning comes first; the main dialog follows whatever the answer"
-  WINE_STEP_TIMEOUT=60 drive answer ok "WARNING!" 45000 >"$work/warning.txt" ||
-    fail "no start-up warning"
+  step "the warning comes first, then the main dialog"
+  if [ "${2:-}" = close ]; then
+    WINE_STEP_TIMEOUT=60 drive close-box "WARNING!" 45000 >"$work/warning.txt" || fail "no start-up warning"
+  else
+    WINE_STEP_TIMEOUT=60 drive answer ok "WARNING!" 45000 >"$work/warning.txt" || fail "no start-up warning"
+  fi
   grep -q "Any feedback should be sent to 'padwright-feedback@example.org'" "$work/warning.txt" ||
     fail "the warning lacks the feedback address: $(cat "$work/warning.txt")"
   drive wait-main 15000 || fail "the main dialog did not open after the warning"
@@ -316,7 +319,7 @@ run_real() {
   wine_run reg add "$reg_base\\PadD<0003>" /v Note /d none /f >>"$log" 2>&1 || fail "cannot seed PadD"
   reg_has 'PadA<0000>\JoystickSettings' || fail "seeding did not stick"
 
-  start_with_warning "$exe"
+  start_with_warning "$exe" close
 
   step "no controller under Wine: joystick 0 is not installed"
   expect_text 1013 "0: not installed!"

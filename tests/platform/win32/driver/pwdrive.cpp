@@ -17,6 +17,7 @@
 //   pwdrive answer BUTTON TEXT [ms]             a message box whose text contains TEXT is up:
 //                                               prints its text and presses ok, yes or no
 //   pwdrive box TEXT [ms]                       as answer, but leaves the box open
+//   pwdrive close-box TEXT [ms]                 as answer, but closes the box from its caption
 //   pwdrive no-box [ms]                         no message box comes up within ms
 //   pwdrive wait-gone [ms] [about]              no Padwright window (or no About box) is left
 //   pwdrive version FILE                        prints FILE's file and product versions
@@ -256,8 +257,9 @@ int main(int argc, char** argv) {
         PostMessageA(main, WM_SYSCOMMAND, std::strtoul(argv[2], nullptr, 0), 0);
         return 0;
     }
-    if ((command == "answer" && argc >= 4) || (command == "box" && argc >= 3)) {
+    if ((command == "answer" && argc >= 4) || ((command == "box" || command == "close-box") && argc >= 3)) {
         const bool press = command == "answer";
+        const bool close = command == "close-box";
         const std::string button = press ? argv[2] : "";
         const std::string want = argv[press ? 3 : 2];
         const int id = button == "yes" ? IDYES : button == "no" ? IDNO : IDOK;
@@ -272,6 +274,12 @@ int main(int argc, char** argv) {
             return Fail("no message box came up (wanted one saying \"%s\")", want);
         std::printf("%s\n", text.c_str());
         if (text.find(want) == std::string::npos) return Fail("the message box says \"%s\", not \"%s\"", text, want);
+        if (close) {
+            PostMessageA(box, WM_SYSCOMMAND, SC_CLOSE, 0);
+            if (!WaitFor(kDefaultWait, [&] { return !IsWindow(box) || !IsWindowVisible(box); }))
+                return Fail("the message box stayed open after closing it");
+            return 0;
+        }
         if (!press) return 0;
         HWND pressed = GetDlgItem(box, id);
         if (!pressed) return Fail("the message box has no %s button", button);
