@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -231,6 +232,8 @@ TEST(FaultSweep, ATickWithAFailingCallShowsZerosOrGoodReadingsAndComesBack) {
         ExpectNothingWritten(o);
     });
     EXPECT_GT(sessions, 20);
+    ::testing::Test::RecordProperty("faulty_sessions", sessions);
+    std::printf("%d sessions with a failing call\n", sessions);
 }
 
 TEST(FaultSweep, AnEditWithAFailingCallStoresTheEditOrNothingAndCorruptsNothing) {
@@ -257,6 +260,8 @@ TEST(FaultSweep, AnEditWithAFailingCallStoresTheEditOrNothingAndCorruptsNothing)
         EXPECT_TRUE(o.boxes.empty()) << "a valid edit shows no message, whatever the platform did";
     });
     EXPECT_GT(sessions, 20);
+    ::testing::Test::RecordProperty("faulty_sessions", sessions);
+    std::printf("%d sessions with a failing call\n", sessions);
 }
 
 TEST(FaultSweep, AReloadWithAFailingCallKeepsOrShowsTheStoredValuesAndWritesNothing) {
@@ -277,6 +282,8 @@ TEST(FaultSweep, AReloadWithAFailingCallKeepsOrShowsTheStoredValuesAndWritesNoth
         EXPECT_TRUE(o.boxes.empty());
     });
     EXPECT_GT(sessions, 0);
+    ::testing::Test::RecordProperty("faulty_sessions", sessions);
+    std::printf("%d sessions with a failing call\n", sessions);
 }
 
 TEST(FaultSweep, ASelectionWithAFailingCallNamesTheJoystickOrSaysNotInstalled) {
@@ -292,6 +299,8 @@ TEST(FaultSweep, ASelectionWithAFailingCallNamesTheJoystickOrSaysNotInstalled) {
         EXPECT_TRUE(o.boxes.empty());
     });
     EXPECT_GT(sessions, 10);
+    ::testing::Test::RecordProperty("faulty_sessions", sessions);
+    std::printf("%d sessions with a failing call\n", sessions);
 }
 
 const std::string kBase = CSimPlatform::kJoystickBase;
@@ -351,6 +360,8 @@ TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWha
         EXPECT_EQ(o.recovered.diCooked.size(), static_cast<size_t>(AXIS_COUNT));
     });
     EXPECT_GT(sessions, 20);
+    ::testing::Test::RecordProperty("faulty_sessions", sessions);
+    std::printf("%d sessions with a failing call\n", sessions);
 }
 
 }  // namespace
@@ -383,6 +394,74 @@ TEST(FaultSweep, AFailedReloadLeavesNoEmptiedRecordForTheNextEdit) {
         EXPECT_EQ(user.ruv.dwTimeOut, userBefore.ruv.dwTimeOut);
         EXPECT_EQ(desk.sim.LiveInterfaces(), 0);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Start-up with one call failing at each of its occurrences (and always): the dialog opens, names
+// joystick 0 or says it is not installed, shows the stored calibration or nothing loaded at all,
+// writes nothing, and releases everything when it closes.
+TEST(FaultSweep, StartUpWithAFailingCallOpensTheDialogAndWritesNothing) {
+    std::vector<SimCall> calls = kDirectInputCalls;
+    for (SimCall c : kRegistryCalls) calls.push_back(c);
+    calls.push_back(SimCall::JoyGetDevCaps);
+
+    struct Start {
+        bool opened = false;
+        Screen screen;
+        int calls = 0;
+        int writes = 0;
+        int live = 0;
+        size_t keys = 0;
+        size_t boxes = 0;
+        int failedCloses = 0;
+    };
+    const auto start = [](SimCall call, int count, int after) {
+        Start s;
+        Desk desk;
+        const int before = desk.sim.CallCount(call);
+        if (count != 0) desk.sim.FailCall(call, FailureFor(call), count, after);
+        desk.Run([&](Window& w, CPadwrightDlg&) {
+            s.calls = desk.sim.CallCount(call) - before;
+            desk.sim.ClearFailures();
+            s.opened = w.Timers().count(IDT_REFRESH) == 1;
+            s.screen = Look(w);
+        });
+        s.writes = desk.sim.ConfigWrites();
+        s.live = desk.sim.LiveInterfaces();
+        s.keys = desk.sim.OpenKeyHandles();
+        s.boxes = desk.host.MessageBoxes().size();
+        if (call == SimCall::RegCloseKey && count != 0) s.failedCloses = count < 0 ? s.calls : std::min(count, s.calls - after);
+        return s;
+    };
+
+    std::vector<std::string> nothingLoaded(4 * AXIS_COUNT, "0");
+    for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k) nothingLoaded.push_back("clear");
+    int sessions = 0;
+    for (SimCall call : calls) {
+        const Start clean = start(call, 0, 0);
+        for (int k = 0; k <= clean.calls; ++k) {
+            const bool always = k == clean.calls;
+            if (always && clean.calls == 0) break;
+            SCOPED_TRACE(std::string(Name(call)) + (always ? " failing every time" : " failing at call " + std::to_string(k + 1)));
+            const Start s = start(call, always ? CSimPlatform::kAlways : 1, always ? 0 : k);
+            EXPECT_TRUE(s.opened) << "the dialog runs with its refresh timer";
+            const std::string& line = s.screen.line;
+            EXPECT_TRUE(line == clean.screen.line || line == "0: not installed!" || line == "0: ") << line;
+            EXPECT_TRUE(s.screen.grid == clean.screen.grid || s.screen.grid == nothingLoaded)
+                << "X min shows " << s.screen.grid[0];
+            EXPECT_EQ(s.writes, 0) << "start-up writes nothing";
+            EXPECT_EQ(s.boxes, 0u) << "the dialog starts without a message";
+            EXPECT_EQ(s.live, 0);
+            EXPECT_EQ(s.keys, static_cast<size_t>(s.failedCloses));
+            ++sessions;
+        }
+    }
+    EXPECT_GT(sessions, 20);
+    ::testing::Test::RecordProperty("faulty_sessions", sessions);
+    std::printf("%d sessions with a failing call\n", sessions);
 }
 
 }  // namespace
