@@ -34,7 +34,9 @@ CJoystickServices& DefaultJoystickServices();
 
 // Reads a string value of an open key into buffer (size bytes) and always leaves a terminated string
 // there: the value's text, cut at its first NUL; empty when the value is missing, is not a string type,
-// or does not fit together with its terminator. Returns the registry's result, or ERROR_MORE_DATA /
-// ERROR_INVALID_DATA (as on Windows) for a value that had to be dropped. The registry does not
-// promise a terminator for a string that exactly fills the buffer, hence this helper.
+// or is larger than the buffer. A value that fills the buffer without a terminator loses its last
+// character to one. Returns the registry's result (ERROR_MORE_DATA for a value larger than the
+// buffer), ERROR_UNSUPPORTED_TYPE for a value that is no string, or ERROR_MORE_DATA for a value that
+// was cut. The registry does not promise a terminator for a string that exactly fills the buffer,
+// hence this helper.
 LONG QueryRegistryString(CJoystickServices& services, HKEY key, LPCSTR valueName, char* buffer, DWORD size);
