@@ -206,6 +206,17 @@ run_sim() {
     drive wait-gone 10000 about || fail "the About box did not close"
   done
 
+  step "the About entry is the system menu's last item (Alt+Space, Up, Enter)"
+  xdotool windowfocus --sync "$xid" 2>/dev/null || true
+  xdotool key --window "$xid" alt+space
+  drive wait-menu 5000 || fail "Alt+Space opened no system menu"
+  xdotool key Up
+  sleep 0.3
+  xdotool key Return
+  expect_text 1071 "Padwright Version 3.30.532" about
+  drive click 1 about
+  drive wait-gone 10000 about || fail "the About box did not close"
+
   step "up-down controls: buddied to the edit before them, ranges set at start"
   local spins
   spins="$(drive updown 1018 | tr -d '\r');$(drive updown 1030 | tr -d '\r');$(drive updown 1064 | tr -d '\r')"

@@ -14,6 +14,7 @@
 //   pwdrive syscommand N                        picks system-menu command N on the main dialog
 //   pwdrive post-registered NAME                posts registered message NAME to the main dialog
 //   pwdrive wait-iconic yes|no [ms]             the main dialog is (not) minimised
+//   pwdrive wait-menu [ms]                      a popup menu is open
 //   pwdrive answer BUTTON TEXT [ms]             a message box whose text contains TEXT is up:
 //                                               prints its text and presses ok, yes or no
 //   pwdrive box TEXT [ms]                       as answer, but leaves the box open
@@ -249,6 +250,14 @@ int main(int argc, char** argv) {
                 return main && (IsIconic(main) != FALSE) == want;
             }))
             return Fail(want ? "the main dialog is not minimised" : "the main dialog is still minimised");
+        return 0;
+    }
+    if (command == "wait-menu") {
+        if (!WaitFor(Ms(argc, argv, 2), [] {
+                HWND menu = FindWindowA("#32768", nullptr);  // the popup menu class
+                return menu && IsWindowVisible(menu);
+            }))
+            return Fail("no menu opened");
         return 0;
     }
     if (command == "syscommand" && argc >= 3) {
