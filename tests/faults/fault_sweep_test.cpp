@@ -44,7 +44,6 @@ std::vector<SimCall> Range(SimCall first, SimCall last) {
 }
 const std::vector<SimCall> kDirectInputCalls = Range(SimCall::DirectInputCreate, SimCall::OpenConfigKey);
 const std::vector<SimCall> kRegistryCalls = Range(SimCall::RegOpenKey, SimCall::RegCloseKey);
-const std::vector<SimCall> kWinmmCalls = {SimCall::JoyGetPosEx, SimCall::JoyGetDevCaps, SimCall::JoyConfigChanged};
 
 int32_t FailureFor(SimCall call) {
     if (call == SimCall::JoyGetPosEx || call == SimCall::JoyGetDevCaps || call == SimCall::JoyConfigChanged)
@@ -98,9 +97,7 @@ bool SameUserValues(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) { return
 // The user's answers: yes to everything but the calibration key of the "vjoyd" driver.
 bool Declines(const std::string& question) { return question.find("vjoyd.vxd") != std::string::npos; }
 
-// One session: the dialog starts on a machine with every axis of joystick 0 held still, `setup`
-// prepares the desk, then `fault` is armed, `action` runs, the fault is cleared, and one more tick
-// shows how the tool came back.
+// What one session showed and left behind.
 struct Outcome {
     Screen before, after, recovered;
     bool ended = false;
@@ -119,12 +116,13 @@ struct Outcome {
 
 using Action = std::function<void(Desk&, Window&)>;
 
-Outcome Play(const Action& action, SimCall call, int count, int after,
-             const std::function<void(Desk&)>& setup = nullptr) {
+// One session: the dialog starts on a machine with every axis of joystick 0 held still and ticks
+// once; then `call` is set to fail `count` times after `after` good calls (count 0: never), `action`
+// runs, the failure is cleared, and one more tick shows how the tool came back.
+Outcome Play(const Action& action, SimCall call, int count, int after) {
     Outcome o;
     Desk desk;
     for (int axis = 0; axis < AXIS_COUNT; ++axis) desk.sim.HoldAxis(0, axis, 150 + 60 * axis);
-    if (setup) setup(desk);
     desk.host.SetMessageBoxHandler([&](const headless::MessageBoxRecord& box) {
         o.boxes.push_back(box.text);
         if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
@@ -165,16 +163,15 @@ Outcome Play(const Action& action, SimCall call, int count, int after,
 // Runs `check` for the fault-free session and for `call` failing at each occurrence in turn and
 // then always; returns how many faulty sessions ran.
 int Sweep(const Action& action, const std::vector<SimCall>& calls,
-          const std::function<void(const Outcome& clean, const Outcome& faulty, SimCall call)>& check,
-          const std::function<void(Desk&)>& setup = nullptr) {
+          const std::function<void(const Outcome& clean, const Outcome& faulty, SimCall call)>& check) {
     int sessions = 0;
     for (SimCall call : calls) {
-        const Outcome clean = Play(action, call, 0, 0, setup);
+        const Outcome clean = Play(action, call, 0, 0);
         for (int k = 0; k <= clean.calls; ++k) {
             const bool always = k == clean.calls;
             if (always && clean.calls == 0) break;
             SCOPED_TRACE(std::string(Name(call)) + (always ? " failing every time" : " failing at call " + std::to_string(k + 1) + " of " + std::to_string(clean.calls)));
-            const Outcome faulty = Play(action, call, always ? CSimPlatform::kAlways : 1, always ? 0 : k, setup);
+            const Outcome faulty = Play(action, call, always ? CSimPlatform::kAlways : 1, always ? 0 : k);
             EXPECT_FALSE(faulty.ended) << "the dialog is still open";
             EXPECT_EQ(faulty.liveAtEnd, 0) << "no DirectInput interface outlives the dialog";
             EXPECT_FALSE(faulty.acquiredAtEnd) << "no configuration write is left acquired";
