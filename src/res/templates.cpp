@@ -18,7 +18,7 @@ constexpr const char* kFeedbackText =
 constexpr ControlTemplate kAboutControls[] = {
     {-1, ControlKind::Icon, "#128", 11, 17, 20, 20, 0},
     {IDC_VERSION_LINE, ControlKind::Static, "", 40, 10, 119, 8, kNoPrefix},
-    {-1, ControlKind::Static, "Copyright (C) 2026 The Kestrel Team", 40, 25, 119, 8, 0},
+    {-1, ControlKind::Static, "(C) 2026 The Kestrel Team", 40, 25, 119, 8, 0},
     {1 /* IDOK */, ControlKind::PushButton, "OK", 178, 7, 50, 14, kTabStop | kGroup | kDefault},
 };
 
