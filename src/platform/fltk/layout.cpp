@@ -34,41 +34,6 @@ PixelRect DialogRectToPixels(int x, int y, int cx, int cy, BaseUnits base) {
     return {left, top, right - left, bottom - top};
 }
 
-LinkText ParseLinkMarkup(std::string_view markup) {
-    LinkText out;
-    const size_t open = markup.find("<a ");
-    const size_t close = open == std::string_view::npos ? open : markup.find("</a>", open);
-    const size_t tagEnd = open == std::string_view::npos ? open : markup.find('>', open);
-    if (open == std::string_view::npos || close == std::string_view::npos || tagEnd == std::string_view::npos ||
-        tagEnd > close) {
-        out.text = markup;
-        out.linkBegin = out.linkEnd = out.text.size();
-        return out;
-    }
-    const std::string_view tag = markup.substr(open, tagEnd - open);
-    const size_t hrefAt = tag.find("href=\"");
-    if (hrefAt != std::string_view::npos) {
-        const size_t valueAt = hrefAt + 6;
-        const size_t quote = tag.find('"', valueAt);
-        if (quote != std::string_view::npos) out.href = tag.substr(valueAt, quote - valueAt);
-    }
-    out.text = markup.substr(0, open);
-    out.linkBegin = out.text.size();
-    out.text += markup.substr(tagEnd + 1, close - tagEnd - 1);
-    out.linkEnd = out.text.size();
-    out.text += markup.substr(close + 4);
-    return out;
-}
-
-bool IsOpenableHref(std::string_view href) {
-    const bool known = href.starts_with("mailto:") || href.starts_with("https://") || href.starts_with("http://");
-    if (!known) return false;
-    return std::none_of(href.begin(), href.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u < 0x20 || u == 0x7F || c == ' ' || c == '"' || c == '\'' || c == '`' || c == '\\';
-    });
-}
-
 std::vector<TextLine> WrapText(std::string_view text, int width, const std::function<int(std::string_view)>& measure) {
     std::vector<TextLine> lines;
     size_t paragraph = 0;

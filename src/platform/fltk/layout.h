@@ -9,8 +9,13 @@
 #include <vector>
 
 #include "framework/wintypes.h"
+#include "res/link_markup.h"
 
 namespace fltkhost {
+
+using res::IsOpenableHref;
+using res::LinkText;
+using res::ParseLinkMarkup;
 
 // Base units of the dialog font: 8-point MS Sans Serif is 6 x 13 pixels at 96 dpi. Dialog units
 // are a quarter of the average character width and an eighth of the character height.
@@ -34,19 +39,6 @@ int DialogUnitsToPixelsX(int units, BaseUnits base);
 int DialogUnitsToPixelsY(int units, BaseUnits base);
 PixelRect DialogRectToPixels(int x, int y, int cx, int cy, BaseUnits base);
 
-// A static text with one <a href="...">label</a> in it: the text as shown, and which part of it
-// is the link. Without markup the whole text is plain and `href` is empty.
-struct LinkText {
-    std::string text;
-    size_t linkBegin = 0;  // [linkBegin, linkEnd) of `text`
-    size_t linkEnd = 0;
-    std::string href;
-};
-LinkText ParseLinkMarkup(std::string_view markup);
-
-// Whether a link target may be handed to the desktop's opener: mail and web addresses only, and
-// nothing that a program receiving it could take for an option or a second argument.
-bool IsOpenableHref(std::string_view href);
 
 // One line of wrapped text: [begin, end) of the source text, and its width in pixels.
 struct TextLine {

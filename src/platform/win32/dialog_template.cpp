@@ -106,41 +106,6 @@ std::u16string ToUtf16(const std::string& text) {
     return out;
 }
 
-LinkText ParseLinkMarkup(const char* text) {
-    LinkText link;
-    const std::string in = text ? text : "";
-    size_t pos = 0;
-    while (pos < in.size()) {
-        const size_t open = in.find("<a", pos);
-        if (open == std::string::npos || open + 2 >= in.size() ||
-            (in[open + 2] != ' ' && in[open + 2] != '>')) {
-            const size_t stop = open == std::string::npos ? in.size() : open + 2;
-            link.shown.append(in, pos, stop - pos);
-            pos = stop;
-            continue;
-        }
-        const size_t tagEnd = in.find('>', open);
-        const size_t close = tagEnd == std::string::npos ? std::string::npos : in.find("</a>", tagEnd);
-        if (close == std::string::npos) {  // not well formed: shown as it stands
-            link.shown.append(in, pos, std::string::npos);
-            break;
-        }
-        link.shown.append(in, pos, open - pos);
-        if (link.target.empty()) {
-            const std::string tag = in.substr(open, tagEnd - open);
-            const size_t href = tag.find("href=\"");
-            if (href != std::string::npos) {
-                const size_t start = href + 6;
-                const size_t end = tag.find('"', start);
-                if (end != std::string::npos) link.target = tag.substr(start, end - start);
-            }
-        }
-        link.shown.append(in, tagEnd + 1, close - tagEnd - 1);
-        pos = close + 4;
-    }
-    return link;
-}
-
 ControlDescription DescribeControl(const res::ControlTemplate& control) {
     ControlDescription desc;
     const unsigned flags = control.flags;
@@ -189,7 +154,7 @@ ControlDescription DescribeControl(const res::ControlTemplate& control) {
     case ControlKind::Link:
         // A static that reports clicks; the host opens the link's target when it is clicked.
         desc.classAtom = kStaticAtom;
-        desc.text = ParseLinkMarkup(control.text).shown;
+        desc.text = ParseLinkMarkup(control.text).text;
         desc.style |= TextAlignment(flags) | style::kSsNotify | style::kSsNoPrefix;
         if (flags & res::kSunken) desc.style |= style::kSsSunken;
         break;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "res/link_markup.h"
 #include "res/templates.h"
 
 namespace win32 {
@@ -30,12 +31,8 @@ inline constexpr uint32_t kUdsArrowKeys = 0x20u, kUdsNoThousands = 0x80u;
 inline constexpr uint16_t kButtonAtom = 0x0080, kEditAtom = 0x0081, kStaticAtom = 0x0082;
 inline constexpr const char* kUpDownClass = "msctls_updown32";
 
-// A link control's text split into what is shown (markup removed) and where the link leads.
-struct LinkText {
-    std::string shown;
-    std::string target;  // the first href; empty when the text has no link
-};
-LinkText ParseLinkMarkup(const char* text);
+using res::LinkText;
+using res::ParseLinkMarkup;
 
 // What a control becomes: its class (an ordinal, or a name when the ordinal is 0), its style bits,
 // extended style and the text or resource ordinal it starts with.

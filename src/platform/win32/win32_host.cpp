@@ -108,7 +108,7 @@ void Win32Host::FindLinks(Running& running) {
         if (!child) break;
         if (control.kind == res::ControlKind::Link) {
             const LinkText link = ParseLinkMarkup(control.text);
-            if (!link.target.empty()) running.links[child] = link.target;
+            if (!link.href.empty()) running.links[child] = link.href;
         }
         child = GetWindow(child, GW_HWNDNEXT);
     }

@@ -193,21 +193,21 @@ TEST(DialogTemplate, FeedbackLinkIsAClickableStaticWithoutMarkup) {
     EXPECT_EQ(desc.style & 0x1F, style::kSsCenter);
     EXPECT_EQ(desc.text, std::string("\nIf you have feedback: '") + res::kFeedbackAddress +
                              "'\n\nHave Fun!\nThe Kestrel Team");
-    EXPECT_EQ(ParseLinkMarkup(link->text).target, std::string("mailto:") + res::kFeedbackAddress);
+    EXPECT_EQ(ParseLinkMarkup(link->text).href, std::string("mailto:") + res::kFeedbackAddress);
 }
 
 TEST(LinkMarkup, TextsWithoutOrWithBrokenMarkupAreShownAsTheyStand) {
-    EXPECT_EQ(ParseLinkMarkup("plain").shown, "plain");
-    EXPECT_EQ(ParseLinkMarkup("plain").target, "");
-    EXPECT_EQ(ParseLinkMarkup(nullptr).shown, "");
-    EXPECT_EQ(ParseLinkMarkup("a <abbr>b</abbr>").shown, "a <abbr>b</abbr>");
-    EXPECT_EQ(ParseLinkMarkup("x <a href=\"y\">open").shown, "x <a href=\"y\">open");
-    EXPECT_EQ(ParseLinkMarkup("x <a href=\"y\">open").target, "");
+    EXPECT_EQ(ParseLinkMarkup("plain").text, "plain");
+    EXPECT_EQ(ParseLinkMarkup("plain").href, "");
+    EXPECT_EQ(ParseLinkMarkup(nullptr).text, "");
+    EXPECT_EQ(ParseLinkMarkup("a <abbr>b</abbr>").text, "a <abbr>b</abbr>");
+    EXPECT_EQ(ParseLinkMarkup("x <a href=\"y\">open").text, "x <a href=\"y\">open");
+    EXPECT_EQ(ParseLinkMarkup("x <a href=\"y\">open").href, "");
 
     const LinkText two = ParseLinkMarkup("<a href=\"one\">1</a> and <a href=\"two\">2</a>.");
-    EXPECT_EQ(two.shown, "1 and 2.");
-    EXPECT_EQ(two.target, "one");
-    EXPECT_EQ(ParseLinkMarkup("<a>bare</a>").shown, "bare");
+    EXPECT_EQ(two.text, "1 and 2.");
+    EXPECT_EQ(two.href, "one");
+    EXPECT_EQ(ParseLinkMarkup("<a>bare</a>").text, "bare");
 }
 
 TEST(Utf16, DecodesUtf8AndReplacesWhatIsBroken) {
