@@ -31,9 +31,27 @@ public:
     explicit CSimObject(Impl& sim) : m_sim(sim) { ++m_sim.live[static_cast<size_t>(Kind)]; }
 
     ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG refs = --m_refs;
+        if (refs == 0) {
+            delete this;
+        }
+        return refs;
+    }
 
 protected:
-    ~CSimObject() { --m_sim.live[static_cast<size_t>(Kind)]; }
+    virtual ~CSimObject() { --m_sim.live[static_cast<size_t>(Kind)]; }
+
+    // The start of every QueryInterface: a null out-pointer is refused, the out-pointer cleared, and an
+    // injected failure returned. True when the call must return *result.
+    bool RefuseQuery(SimCall call, void** ppv, HRESULT* result) {
+        if (ppv == nullptr) {
+            *result = E_POINTER;
+            return true;
+        }
+        *ppv = nullptr;
+        return Fails(call, result);
+    }
 
     // An injected failure: true when the call must return *result.
     bool Fails(SimCall call, HRESULT* result) {
@@ -60,11 +78,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         HRESULT hr;
-        if (ppv == nullptr) {
-            return E_POINTER;
-        }
-        *ppv = nullptr;
-        if (Fails(SimCall::JoyConfigQueryInterface, &hr)) {
+        if (RefuseQuery(SimCall::JoyConfigQueryInterface, ppv, &hr)) {
             return hr;
         }
         if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDirectInputJoyConfig)) {
@@ -73,14 +87,6 @@ public:
             return S_OK;
         }
         return E_NOINTERFACE;
-    }
-
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --m_refs;
-        if (refs == 0) {
-            delete this;
-        }
-        return refs;
     }
 
     HRESULT STDMETHODCALLTYPE Acquire() override {
@@ -294,7 +300,7 @@ private:
     static constexpr DWORD kConfigFlags = DIJC_GUIDINSTANCE | DIJC_REGHWCONFIGTYPE | DIJC_GAIN | DIJC_CALLOUT;
     static constexpr DWORD kUserFlags = DIJU_USERVALUES | DIJU_GLOBALDRIVER | DIJU_GAMEPORTEMULATOR;
 
-    ~CSimJoyConfigObject() {
+    ~CSimJoyConfigObject() override {
         if (Acquired()) {
             m_sim.configOwner = nullptr;
         }
@@ -329,11 +335,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         HRESULT hr;
-        if (ppv == nullptr) {
-            return E_POINTER;
-        }
-        *ppv = nullptr;
-        if (Fails(SimCall::DeviceQueryInterface, &hr)) {
+        if (RefuseQuery(SimCall::DeviceQueryInterface, ppv, &hr)) {
             return hr;
         }
         if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDirectInputDeviceA) ||
@@ -343,14 +345,6 @@ public:
             return S_OK;
         }
         return E_NOINTERFACE;
-    }
-
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --m_refs;
-        if (refs == 0) {
-            delete this;
-        }
-        return refs;
     }
 
     HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS caps) override {
@@ -636,7 +630,7 @@ public:
     }
 
 private:
-    ~CSimDevice() {
+    ~CSimDevice() override {
         Drop();
         m_parent->Release();
     }
@@ -696,11 +690,7 @@ public:
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
         HRESULT hr;
-        if (ppv == nullptr) {
-            return E_POINTER;
-        }
-        *ppv = nullptr;
-        if (Fails(SimCall::DIQueryInterface, &hr)) {
+        if (RefuseQuery(SimCall::DIQueryInterface, ppv, &hr)) {
             return hr;
         }
         if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDirectInputA)) {
@@ -713,14 +703,6 @@ public:
             return S_OK;
         }
         return E_NOINTERFACE;
-    }
-
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG refs = --m_refs;
-        if (refs == 0) {
-            delete this;
-        }
-        return refs;
     }
 
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID rguid, LPDIRECTINPUTDEVICEA* lplpDirectInputDevice,
@@ -794,7 +776,7 @@ public:
     }
 
 private:
-    ~CSimDirectInput() = default;
+    ~CSimDirectInput() override = default;
 };
 
 }  // namespace
