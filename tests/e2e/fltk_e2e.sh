@@ -105,9 +105,17 @@ key_to() {
 px() { echo $(( $1 * 6 / 4 )); }
 py() { echo $(( $1 * 13 / 8 )); }
 
-# ---- Start: the warning comes first, then the main dialog
+# ---- Arguments: an unknown one is refused with the usage on stderr and exit code 2
+code=0
+"$program" --machine=ancient >"$out/usage.log" 2>&1 || code=$?
+[ "$code" -eq 2 ] || fail "--machine=ancient ended with $code, not 2"
+grep -q '^usage: padwright \[--machine=modern|legacy\] \[--elevated\]$' "$out/usage.log" ||
+    fail "no usage line: $(cat "$out/usage.log")"
+
+# ---- Start: the warning comes first, then the main dialog (on the gameport machine, whose joystick 0
+# the checks below step through)
 start=$(now_ms)
-"$program" >"$out/program.log" 2>&1 &
+"$program" --machine=legacy >"$out/program.log" 2>&1 &
 app_pid=$!
 
 warning=$(wait_window '^Padwright$' 10) || fail "the warning box did not appear"

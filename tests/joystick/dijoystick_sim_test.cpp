@@ -214,7 +214,7 @@ TEST_F(DIJoystickOnSim, CalibrationChangesCalibratedReadsButNotRawOnes) {
     EXPECT_LT(cooked.lX, 32767);
     EXPECT_EQ(cooked.lY, 32767);
     EXPECT_EQ(WinMM(1, JOY_RETURNALL | JOY_RETURNRAWDATA, 0), 250u);
-    const DWORD before = WinMM(1, JOY_RETURNALL, 0);
+    const DWORD before = WinMM(1, JOY_RETURNALL | JOY_USEDEADZONE, 0);
     EXPECT_EQ(static_cast<LONG>(before), cooked.lX) << "WinMM and DirectInput calibrate alike over 0..65535";
 
     // Calibrate X so that 250 is its centre, with no dead zone.

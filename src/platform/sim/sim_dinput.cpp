@@ -97,6 +97,12 @@ public:
         if (m_level != (DISCL_EXCLUSIVE | DISCL_BACKGROUND)) {
             return DIERR_INVALIDPARAM;
         }
+        // Microsoft's IDirectInputJoyConfig8::Acquire documentation: DIERR_INSUFFICIENTPRIVS when the
+        // caller lacks the rights to change the configuration. Whether Windows 10/11 asks for them is a
+        // switch of the machine.
+        if (m_sim.Modern() && m_sim.machine.joyConfigNeedsElevation && !m_sim.machine.elevated) {
+            return DIERR_INSUFFICIENTPRIVS;
+        }
         if (m_sim.configOwner == static_cast<const void*>(this)) {
             return DI_NOEFFECT;
         }
@@ -124,8 +130,9 @@ public:
         if (Fails(SimCall::JoyConfigSetCooperativeLevel, &hr)) {
             return hr;
         }
-        // The configuration store is only ever opened for exclusive background access.
-        if (dwFlags != (DISCL_EXCLUSIVE | DISCL_BACKGROUND)) {
+        // The configuration store is only ever opened for exclusive background access, for a window that
+        // exists (Microsoft's IDirectInputJoyConfig8::SetCooperativeLevel: non-NULL, top-level).
+        if (dwFlags != (DISCL_EXCLUSIVE | DISCL_BACKGROUND) || !m_sim.IsWindow(hwnd)) {
             return DIERR_INVALIDPARAM;
         }
         m_hwnd = hwnd;
@@ -221,9 +228,9 @@ public:
         m_sim.Uninstall(uiJoy);
         char name[48];
         std::snprintf(name, sizeof(name), "Joystick%uConfiguration", uiJoy + 1);
-        m_sim.registry.RemoveValue(CSimPlatform::SettingsKeyPath(), name);
+        m_sim.registry.RemoveValue(m_sim.settingsHive, m_sim.SettingsKey(), name);
         std::snprintf(name, sizeof(name), "Joystick%uOEMName", uiJoy + 1);
-        m_sim.registry.RemoveValue(CSimPlatform::SettingsKeyPath(), name);
+        m_sim.registry.RemoveValue(m_sim.settingsHive, m_sim.SettingsKey(), name);
         ++m_sim.configWrites;
         return DI_OK;
     }
@@ -550,6 +557,12 @@ public:
         if ((dwFlags & ~(sharing | focus)) != 0 || (sharing != DISCL_EXCLUSIVE && sharing != DISCL_NONEXCLUSIVE) ||
             (focus != DISCL_FOREGROUND && focus != DISCL_BACKGROUND)) {
             return DIERR_INVALIDPARAM;
+        }
+        // Microsoft's IDirectInputDevice8::SetCooperativeLevel: E_HANDLE unless hwnd is a valid top-level
+        // window; Wine's dinput tests show Windows accepting no window only for background, non-exclusive use.
+        const bool windowless = hwnd == nullptr && dwFlags == (DISCL_BACKGROUND | DISCL_NONEXCLUSIVE);
+        if (!windowless && !m_sim.IsWindow(hwnd)) {
+            return E_HANDLE;
         }
         m_hwnd = hwnd;
         m_level = dwFlags;

@@ -29,6 +29,12 @@ struct CSimPlatform::Impl {
         std::array<LONG, kAxes> travelMin{};
         std::array<LONG, kAxes> travelCenter{};
         std::array<LONG, kAxes> travelMax{};
+        // The range an axis not marked calibrated is read over: 0/328/655 on a gameport, the logical
+        // range on a HID device.
+        LONG nominalMin = kNominalMin;
+        LONG nominalCenter = kNominalCenter;
+        LONG nominalMax = kNominalMax;
+        std::string hardwareId;
         std::array<uint32_t, kAxes> periodMs{};
         std::array<uint32_t, kAxes> phaseMs{};
         std::array<bool, kAxes> held{};
@@ -40,29 +46,40 @@ struct CSimPlatform::Impl {
         int skip = 0;
     };
 
-    explicit Impl(const std::vector<SimController>& controllers);
+    explicit Impl(const SimMachine& machine);
 
     // Counts the call and tells whether an injected failure applies; *result then holds its code.
     bool Inject(SimCall call, int32_t* result);
 
     bool Installed(UINT number) const { return number < kJoysticks && store[number].configured; }
     bool Attached(UINT number) const { return Installed(number) && devices[number].plugged; }
+    bool Modern() const { return machine.windows == SimWindows::Modern; }
+    bool IsWindow(HWND hwnd) const { return hwnd != nullptr && (!isWindow || isWindow(hwnd)); }
     int FindByInstance(REFGUID guid) const;  // the attached number with that instance, else -1
     LONG Raw(UINT number, int axis) const;
     // Maps a raw position onto lo..hi through the stored calibration (the nominal range for an axis not
     // marked calibrated) and applies the axis dead zone.
-    LONG Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi) const;
+    LONG Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi, bool deadZone = true) const;
     DIJOYCONFIG ConfigRecord(UINT number) const;
     void Store(UINT number, const DIJOYCONFIG& config, DWORD flags);
     void Uninstall(UINT number);
     void EnsureSettingsKey();
+    void WriteSettings(UINT number);  // the number's OEM name value and configuration in the settings key
     void MirrorConfiguration(UINT number);
+    void MirrorCalibration(UINT number);  // modern: the device's per-user calibration key
+    // Called after a key was deleted: what the system makes of it.
+    void KeyDeleted(const std::shared_ptr<CSimRegistry::Key>& key);
+    std::string SettingsKey() const;
     // Registered window messages are numbered from 0xC000 in order of first registration.
     static constexpr UINT kFirstMessage = 0xC000;
     UINT RegisterMessage(std::string_view name);
     void AnnounceChange();
     static GUID InstanceGuid(UINT number);
 
+    SimMachine machine;
+    HKEY settingsHive = HKEY_LOCAL_MACHINE;
+    std::string driverKey;
+    std::function<bool(HWND)> isWindow;
     CSimRegistry registry;
     std::shared_ptr<CSimRegistry::Key> settingsKey;
     std::array<Stored, kJoysticks> store{};

@@ -62,13 +62,36 @@ std::vector<SimController> CSimPlatform::DefaultControllers() {
     };
 }
 
+SimMachine SimMachine::Legacy() {
+    SimMachine machine;
+    machine.controllers = CSimPlatform::DefaultControllers();
+    return machine;
+}
+
+SimMachine SimMachine::Modern(bool elevated) {
+    SimMachine machine;
+    machine.windows = SimWindows::Modern;
+    machine.elevated = elevated;
+    // Test vendor/product ids of the open pid.codes range, so that no real product is named.
+    machine.controllers = {
+        {0, "Virtual HOTAS Stick (USB)", 6, 12, JOY_HW_CUSTOM, JOY_ISCAL_XY | JOY_ISCAL_Z, 65535, "VID_1209&PID_5701", true},
+        {1, "Virtual USB Gamepad", 4, 10, JOY_HW_CUSTOM, 0, 1023, "VID_1209&PID_5702", true},
+        {2, "Virtual Racing Wheel (USB)", 3, 8, JOY_HW_CUSTOM, JOY_ISCAL_XY, 1023, "VID_1209&PID_5703", false},
+    };
+    return machine;
+}
+
 GUID CSimPlatform::Impl::InstanceGuid(UINT number) {
     return GUID{0x50570000u | number, 0x5349, 0x4D4A, {0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, static_cast<uint8_t>(number)}};
 }
 
-CSimPlatform::Impl::Impl(const std::vector<SimController>& controllers) {
+CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
     const uint64_t start = SteadyNowMs();
     clock = [start] { return SteadyNowMs() - start; };
+    const bool modern = Modern();
+    settingsHive = modern ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+    driverKey = modern ? kModernDriverKey : kDriverKey;
+    registry.ProtectHive(HKEY_LOCAL_MACHINE, modern && !machine.elevated);
 
     userValues.dwSize = sizeof(DIJOYUSERVALUES);
     userValues.ruv.dwTimeOut = 5000;
@@ -81,28 +104,47 @@ CSimPlatform::Impl::Impl(const std::vector<SimController>& controllers) {
     userValues.ruv.jpDeadZone.dwY = 5;
 
     const std::string base = kJoystickBase;
-    const std::string driver = base + "\\" + kDriverKey;
+    const std::string driver = base + "\\" + driverKey;
     EnsureSettingsKey();
-    registry.Create(driver + "\\JoystickSettings");
-    // Calibration left behind by drivers used before the current one, for the cleaner to find.
-    registry.Create(base + "\\vjoyd.vxd<0001>\\JoystickSettings");
-    registry.Create(base + "\\ibmjoy.drv<0002>\\JoystickSettings");
-    registry.Create(base + "\\joyhid.vxd<0003>");
+    // WinMM's own calibration records: per user on the modern machine.
+    registry.Create(settingsHive, driver + "\\JoystickSettings");
+    if (modern) {
+        // Left under HKEY_LOCAL_MACHINE by the Windows this machine was upgraded from.
+        registry.Create(HKEY_LOCAL_MACHINE, driver + "\\JoystickSettings");
+    } else {
+        // Calibration left behind by drivers used before the current one, for the cleaner to find.
+        registry.Create(base + "\\vjoyd.vxd<0001>\\JoystickSettings");
+        registry.Create(base + "\\ibmjoy.drv<0002>\\JoystickSettings");
+        registry.Create(base + "\\joyhid.vxd<0003>");
+    }
 
-    for (const SimController& c : controllers) {
+    for (const SimController& c : machine.controllers) {
         if (c.number >= kJoysticks) {
             continue;
         }
         Device& d = devices[c.number];
-        d.plugged = true;
+        d.plugged = c.plugged;
         d.axes = std::clamp(c.axes, 0, static_cast<int>(kAxes));
         d.buttons = c.buttons;
         d.name = c.oemName;
+        d.hardwareId = c.hardwareId;
+        if (c.logicalMax > 0) {
+            d.nominalMin = 0;
+            d.nominalCenter = c.logicalMax / 2;
+            d.nominalMax = c.logicalMax;
+        }
         for (int axis = 0; axis < kAxes; ++axis) {
-            // Gameport-like travel: a little short of 0..655 at both ends, centre slightly off the middle.
-            d.travelMin[axis] = 12 + 3 * axis + 2 * static_cast<LONG>(c.number);
-            d.travelMax[axis] = 641 - 4 * axis - static_cast<LONG>(c.number);
-            d.travelCenter[axis] = (d.travelMin[axis] + d.travelMax[axis]) / 2 + (axis % 2 == 0 ? -3 : 4);
+            if (c.logicalMax > 0) {
+                // A HID axis reports its whole logical range.
+                d.travelMin[axis] = d.nominalMin;
+                d.travelCenter[axis] = d.nominalCenter;
+                d.travelMax[axis] = d.nominalMax;
+            } else {
+                // Gameport-like travel: a little short of 0..655 at both ends, centre slightly off the middle.
+                d.travelMin[axis] = 12 + 3 * axis + 2 * static_cast<LONG>(c.number);
+                d.travelMax[axis] = 641 - 4 * axis - static_cast<LONG>(c.number);
+                d.travelCenter[axis] = (d.travelMin[axis] + d.travelMax[axis]) / 2 + (axis % 2 == 0 ? -3 : 4);
+            }
             d.periodMs[axis] = 3100 + 1700 * static_cast<uint32_t>(axis) + 500 * c.number;
             d.phaseMs[axis] = 400 * static_cast<uint32_t>(axis);
         }
@@ -120,41 +162,109 @@ CSimPlatform::Impl::Impl(const std::vector<SimController>& controllers) {
         hwc.hwv.dwCalFlags = c.calFlags & (JOY_ISCAL_XY | JOY_ISCAL_Z | JOY_ISCAL_R | JOY_ISCAL_U | JOY_ISCAL_V);
         for (int axis = 0; axis < kAxes; ++axis) {
             const bool calibrated = axis < d.axes && (hwc.hwv.dwCalFlags & kCalBits[axis]) != 0;
-            Axis(hwc.hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(calibrated ? d.travelMin[axis] : kNominalMin);
+            Axis(hwc.hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(calibrated ? d.travelMin[axis] : d.nominalMin);
             Axis(hwc.hwv.jrvHardware.jpCenter, axis) =
-                static_cast<DWORD>(calibrated ? d.travelCenter[axis] : kNominalCenter);
-            Axis(hwc.hwv.jrvHardware.jpMax, axis) = static_cast<DWORD>(calibrated ? d.travelMax[axis] : kNominalMax);
+                static_cast<DWORD>(calibrated ? d.travelCenter[axis] : d.nominalCenter);
+            Axis(hwc.hwv.jrvHardware.jpMax, axis) = static_cast<DWORD>(calibrated ? d.travelMax[axis] : d.nominalMax);
         }
-        char type[8];
-        std::snprintf(type, sizeof(type), "#%u", static_cast<unsigned>(c.hwType));
-        CopyText(s.type, type);
+        if (modern) {
+            CopyText(s.type, c.hardwareId.c_str());  // HID devices are typed by their hardware id
+            // The driver's display name, in the OEM branch the settings point to.
+            registry.SetValue(HKEY_LOCAL_MACHINE, std::string(kOemBranch) + "\\" + c.hardwareId, "OEMName", REG_SZ,
+                              c.oemName.c_str(), c.oemName.size() + 1);
+        } else {
+            char type[8];
+            std::snprintf(type, sizeof(type), "#%u", static_cast<unsigned>(c.hwType));
+            CopyText(s.type, type);
+        }
         s.gain = 10000;
 
-        const std::string settings = SettingsKeyPath();
-        registry.SetValue(settings, ValueName(c.number, "OEMName"), REG_SZ, c.oemName.c_str(), c.oemName.size() + 1);
-        MirrorConfiguration(c.number);
-        registry.SetValue(driver + "\\JoystickSettings", ValueName(c.number, "Calibration"), REG_BINARY,
+        WriteSettings(c.number);
+        MirrorCalibration(c.number);
+        registry.SetValue(settingsHive, driver + "\\JoystickSettings", ValueName(c.number, "Calibration"), REG_BINARY,
                           &hwc.hwv.jrvHardware, sizeof(JOYRANGE));
-        registry.SetValue(base + "\\vjoyd.vxd<0001>\\JoystickSettings", ValueName(c.number, "Calibration"), REG_BINARY,
-                          &hwc.hwv.jrvHardware, sizeof(JOYRANGE));
+        if (!modern) {
+            registry.SetValue(base + "\\vjoyd.vxd<0001>\\JoystickSettings", ValueName(c.number, "Calibration"),
+                              REG_BINARY, &hwc.hwv.jrvHardware, sizeof(JOYRANGE));
+        }
     }
-    registry.SetValue(base + "\\ibmjoy.drv<0002>\\JoystickSettings", "Joystick1Calibration", REG_BINARY,
-                      &store[0].hwc.hwv.jrvHardware, sizeof(JOYRANGE));
+    if (!modern) {
+        registry.SetValue(base + "\\ibmjoy.drv<0002>\\JoystickSettings", "Joystick1Calibration", REG_BINARY,
+                          &store[0].hwc.hwv.jrvHardware, sizeof(JOYRANGE));
+    }
 }
 
 std::string CSimPlatform::SettingsKeyPath() {
     return std::string(kJoystickBase) + "\\" + kDriverKey + "\\CurrentJoystickSettings";
 }
 
+std::string CSimPlatform::DeviceCalibrationKey(std::string_view hardwareId) {
+    return std::string(kDirectInputBranch) + "\\" + std::string(hardwareId) + "\\Calibration";
+}
+
+std::string CSimPlatform::Impl::SettingsKey() const {
+    return std::string(kJoystickBase) + "\\" + driverKey + "\\CurrentJoystickSettings";
+}
+
 void CSimPlatform::Impl::EnsureSettingsKey() {
     if (!settingsKey || settingsKey->deleted) {
-        settingsKey = registry.Create(SettingsKeyPath());
+        settingsKey = registry.Create(settingsHive, SettingsKey());
     }
 }
 
+void CSimPlatform::Impl::WriteSettings(UINT number) {
+    // The legacy driver stores the display name itself; WinMM on the modern machine stores the name of
+    // the device's OEM key.
+    const std::string& name = Modern() ? devices[number].hardwareId : devices[number].name;
+    registry.SetValue(settingsHive, SettingsKey(), ValueName(number, "OEMName"), REG_SZ, name.c_str(), name.size() + 1);
+    MirrorConfiguration(number);
+}
+
 void CSimPlatform::Impl::MirrorConfiguration(UINT number) {
-    registry.SetValue(SettingsKeyPath(), ValueName(number, "Configuration"), REG_BINARY, &store[number].hwc,
+    registry.SetValue(settingsHive, SettingsKey(), ValueName(number, "Configuration"), REG_BINARY, &store[number].hwc,
                       sizeof(JOYREGHWCONFIG));
+}
+
+void CSimPlatform::Impl::MirrorCalibration(UINT number) {
+    if (!Modern() || devices[number].hardwareId.empty()) {
+        return;
+    }
+    const JOYREGHWVALUES& hwv = store[number].hwc.hwv;
+    registry.SetValue(HKEY_CURRENT_USER, DeviceCalibrationKey(devices[number].hardwareId), "Calibration", REG_BINARY,
+                      &hwv, sizeof(hwv));
+}
+
+void CSimPlatform::Impl::KeyDeleted(const std::shared_ptr<CSimRegistry::Key>& key) {
+    if (key == settingsKey) {
+        settingsKey.reset();
+        if (!Modern()) {
+            // The controllers this key described are gone, as a user of the real system sees after removing them.
+            for (UINT number = 0; number < kJoysticks; ++number) {
+                Uninstall(number);
+            }
+        }
+        return;
+    }
+    if (!Modern() || !CSimRegistry::EqualNames(key->name, "Calibration")) {
+        return;
+    }
+    for (UINT number = 0; number < kJoysticks; ++number) {
+        const std::string& id = devices[number].hardwareId;
+        if (!store[number].configured || id.empty() || registry.Find(HKEY_CURRENT_USER, DeviceCalibrationKey(id))) {
+            continue;
+        }
+        // Without its calibration key DirectInput reads the device over its logical range again.
+        JOYREGHWVALUES& hwv = store[number].hwc.hwv;
+        hwv.dwCalFlags = 0;
+        for (int axis = 0; axis < kAxes; ++axis) {
+            Axis(hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(devices[number].nominalMin);
+            Axis(hwv.jrvHardware.jpCenter, axis) = static_cast<DWORD>(devices[number].nominalCenter);
+            Axis(hwv.jrvHardware.jpMax, axis) = static_cast<DWORD>(devices[number].nominalMax);
+        }
+        if (settingsKey) {
+            MirrorConfiguration(number);
+        }
+    }
 }
 
 void CSimPlatform::Impl::Uninstall(UINT number) {
@@ -206,12 +316,13 @@ LONG CSimPlatform::Impl::Raw(UINT number, int axis) const {
     return d.travelCenter[axis] + static_cast<LONG>(std::lround(s * span));
 }
 
-LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi) const {
+LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi, bool deadZone) const {
     const JOYREGHWVALUES& hwv = store[number].hwc.hwv;
+    const Device& d = devices[number];
     const bool calibrated = (hwv.dwCalFlags & kCalBits[axis]) != 0;
-    const double min = calibrated ? Axis(hwv.jrvHardware.jpMin, axis) : kNominalMin;
-    const double center = calibrated ? Axis(hwv.jrvHardware.jpCenter, axis) : kNominalCenter;
-    const double max = calibrated ? Axis(hwv.jrvHardware.jpMax, axis) : kNominalMax;
+    const double min = calibrated ? Axis(hwv.jrvHardware.jpMin, axis) : d.nominalMin;
+    const double center = calibrated ? Axis(hwv.jrvHardware.jpCenter, axis) : d.nominalCenter;
+    const double max = calibrated ? Axis(hwv.jrvHardware.jpMax, axis) : d.nominalMax;
 
     // Position in -1..1 around the centre; a side with no extent (bad calibration) reads as its end.
     double pos = 0.0;
@@ -222,7 +333,7 @@ LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi)
     }
     pos = std::clamp(pos, -1.0, 1.0);
 
-    const DWORD zone = std::min<DWORD>(Axis(userValues.ruv.jpDeadZone, axis), 100);
+    const DWORD zone = deadZone ? std::min<DWORD>(Axis(userValues.ruv.jpDeadZone, axis), 100) : 0;
     const double dead = zone / 100.0;
     const double magnitude = std::fabs(pos);
     if (magnitude <= dead) {
@@ -273,6 +384,9 @@ void CSimPlatform::Impl::Store(UINT number, const DIJOYCONFIG& config, DWORD fla
     if (s.configured) {
         EnsureSettingsKey();
         MirrorConfiguration(number);
+        if (flags & DIJC_REGHWCONFIGTYPE) {
+            MirrorCalibration(number);
+        }
     }
 }
 
@@ -299,8 +413,32 @@ void CSimPlatform::Impl::AnnounceChange() {
 // ---------------------------------------------------------------------------------------------------
 // CSimPlatform
 
+namespace {
+
+SimMachine LegacyWith(const std::vector<SimController>& controllers) {
+    SimMachine machine;
+    machine.controllers = controllers;
+    return machine;
+}
+
+}  // namespace
+
 CSimPlatform::CSimPlatform(const std::vector<SimController>& controllers)
-    : m_impl(std::make_unique<Impl>(controllers)) {}
+    : m_impl(std::make_unique<Impl>(LegacyWith(controllers))) {}
+
+CSimPlatform::CSimPlatform(const SimMachine& machine) : m_impl(std::make_unique<Impl>(machine)) {}
+
+void CSimPlatform::Rebuild(const SimMachine& machine) {
+    auto rebuilt = std::make_unique<Impl>(machine);
+    rebuilt->messages = std::move(m_impl->messages);
+    rebuilt->broadcast = std::move(m_impl->broadcast);
+    rebuilt->isWindow = std::move(m_impl->isWindow);
+    m_impl = std::move(rebuilt);
+}
+
+const SimMachine& CSimPlatform::Machine() const { return m_impl->machine; }
+
+void CSimPlatform::SetWindowCheck(std::function<bool(HWND)> isWindow) { m_impl->isWindow = std::move(isWindow); }
 
 CSimPlatform::~CSimPlatform() = default;
 
@@ -320,11 +458,13 @@ MMRESULT CSimPlatform::joyGetPosEx(UINT uJoyID, JOYINFOEX* pji) {
     }
     DWORD* positions[kAxes] = {&pji->dwXpos, &pji->dwYpos, &pji->dwZpos, &pji->dwRpos, &pji->dwUpos, &pji->dwVpos};
     const bool raw = (pji->dwFlags & JOY_RETURNRAWDATA) != 0;
+    // WinMM applies the dead zone only when asked to (JOY_USEDEADZONE in Microsoft's JOYINFOEX documentation).
+    const bool deadZone = (pji->dwFlags & JOY_USEDEADZONE) != 0;
     for (int axis = 0; axis < kAxes; ++axis) {
         if (pji->dwFlags & kReturnBits[axis]) {
             const LONG value = m_impl->Raw(uJoyID, axis);
             const bool present = axis < m_impl->devices[uJoyID].axes;
-            *positions[axis] = !present ? 0 : static_cast<DWORD>(raw ? value : m_impl->Cook(uJoyID, axis, value, 0, 65535));
+            *positions[axis] = !present ? 0 : static_cast<DWORD>(raw ? value : m_impl->Cook(uJoyID, axis, value, 0, 65535, deadZone));
         }
     }
     if (pji->dwFlags & JOY_RETURNBUTTONS) {
@@ -354,7 +494,8 @@ MMRESULT CSimPlatform::joyGetDevCapsA(UINT_PTR uJoyID, JOYCAPSA* pjc, UINT cbjc)
     std::memset(&caps, 0, sizeof(caps));
     caps.wMid = 0x00FF;
     caps.wPid = static_cast<WORD>(0x0100 + number);
-    std::snprintf(caps.szPname, sizeof(caps.szPname), "%s", "Virtual gameport joystick");
+    std::snprintf(caps.szPname, sizeof(caps.szPname), "%s",
+                  m_impl->Modern() ? "Microsoft PC-joystick driver" : "Virtual gameport joystick");
     caps.wXmax = caps.wYmax = caps.wZmax = caps.wRmax = caps.wUmax = caps.wVmax = 65535;
     caps.wNumButtons = s.hwc.hws.dwNumButtons;
     caps.wPeriodMin = 10;
@@ -365,7 +506,7 @@ MMRESULT CSimPlatform::joyGetDevCapsA(UINT_PTR uJoyID, JOYCAPSA* pjc, UINT cbjc)
     caps.wNumAxes = static_cast<UINT>(m_impl->devices[number].axes);
     caps.wMaxAxes = kAxes;
     caps.wMaxButtons = 32;
-    std::snprintf(caps.szRegKey, sizeof(caps.szRegKey), "%s", kDriverKey);
+    std::snprintf(caps.szRegKey, sizeof(caps.szRegKey), "%s", m_impl->driverKey.c_str());
     std::memcpy(pjc, &caps, std::min<size_t>(cbjc, sizeof(caps)));
     return JOYERR_NOERROR;
 }
@@ -377,6 +518,15 @@ MMRESULT CSimPlatform::joyConfigChanged(DWORD dwFlags) {
     }
     if (dwFlags != 0) {
         return MMSYSERR_INVALPARAM;
+    }
+    if (m_impl->Modern() && !m_impl->settingsKey) {
+        // Plug-and-play controllers stay installed; WinMM writes their settings again when it rereads them.
+        m_impl->EnsureSettingsKey();
+        for (UINT number = 0; number < kJoysticks; ++number) {
+            if (m_impl->Installed(number)) {
+                m_impl->WriteSettings(number);
+            }
+        }
     }
     m_impl->AnnounceChange();
     return JOYERR_NOERROR;
@@ -417,12 +567,8 @@ LONG CSimPlatform::RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     }
     std::shared_ptr<CSimRegistry::Key> deleted;
     const LONG result = m_impl->registry.DeleteKey(hKey, lpSubKey, &deleted);
-    if (result == ERROR_SUCCESS && deleted == m_impl->settingsKey) {
-        // The controllers this key described are gone, as a user of the real system sees after removing them.
-        for (UINT number = 0; number < kJoysticks; ++number) {
-            m_impl->Uninstall(number);
-        }
-        m_impl->settingsKey.reset();
+    if (result == ERROR_SUCCESS) {
+        m_impl->KeyDeleted(deleted);
     }
     return result;
 }
@@ -446,7 +592,7 @@ UINT CSimPlatform::RegisterWindowMessageA(LPCSTR lpString) {
     return m_impl->RegisterMessage(lpString);
 }
 
-HRESULT CSimPlatform::DirectInputCreateA(HINSTANCE, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) {
+HRESULT CSimPlatform::DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) {
     int32_t injected = 0;
     if (m_impl->Inject(SimCall::DirectInputCreate, &injected)) {
         if (ppDI != nullptr) {
@@ -461,10 +607,20 @@ HRESULT CSimPlatform::DirectInputCreateA(HINSTANCE, DWORD dwVersion, IDirectInpu
     if (punkOuter != nullptr) {
         return DIERR_NOAGGREGATION;
     }
-    if (dwVersion < 0x0300) {
+    // As Wine's dinput tests find on Windows: no instance handle is an invalid parameter; version 0 is
+    // not initialised; a version newer than any this DirectInput knows means it is too old for the
+    // caller, and an unknown one below that is a beta version.
+    if (hinst == nullptr) {
+        return DIERR_INVALIDPARAM;
+    }
+    if (dwVersion == 0) {
+        return DIERR_NOTINITIALIZED;
+    }
+    constexpr DWORD kKnownVersions[] = {0x0300, 0x0500, 0x050A, 0x05B2, 0x0602, 0x061A, 0x0700};
+    if (dwVersion > 0x0700) {
         return DIERR_OLDDIRECTINPUTVERSION;
     }
-    if (dwVersion > 0x0500) {
+    if (std::find(std::begin(kKnownVersions), std::end(kKnownVersions), dwVersion) == std::end(kKnownVersions)) {
         return DIERR_BETADIRECTINPUTVERSION;
     }
     *ppDI = NewSimDirectInput(*m_impl);
@@ -540,11 +696,13 @@ int CSimPlatform::Notifications() const { return m_impl->notifications; }
 
 bool CSimPlatform::ConfigAcquired() const { return m_impl->configOwner != nullptr; }
 
-bool CSimPlatform::KeyExists(std::string_view path) const { return m_impl->registry.Find(path) != nullptr; }
+bool CSimPlatform::KeyExists(HKEY hive, std::string_view path) const {
+    return m_impl->registry.Find(hive, path) != nullptr;
+}
 
-std::vector<std::string> CSimPlatform::Subkeys(std::string_view path) const {
+std::vector<std::string> CSimPlatform::Subkeys(HKEY hive, std::string_view path) const {
     std::vector<std::string> names;
-    if (auto key = m_impl->registry.Find(path)) {
+    if (auto key = m_impl->registry.Find(hive, path)) {
         for (const auto& child : key->subkeys) {
             names.push_back(child->name);
         }
@@ -552,9 +710,9 @@ std::vector<std::string> CSimPlatform::Subkeys(std::string_view path) const {
     return names;
 }
 
-std::vector<std::string> CSimPlatform::ValueNames(std::string_view path) const {
+std::vector<std::string> CSimPlatform::ValueNames(HKEY hive, std::string_view path) const {
     std::vector<std::string> names;
-    if (auto key = m_impl->registry.Find(path)) {
+    if (auto key = m_impl->registry.Find(hive, path)) {
         for (const auto& value : key->values) {
             names.push_back(value.name);
         }
@@ -562,19 +720,21 @@ std::vector<std::string> CSimPlatform::ValueNames(std::string_view path) const {
     return names;
 }
 
-bool CSimPlatform::AddKey(std::string_view path) { return m_impl->registry.Create(path) != nullptr; }
+bool CSimPlatform::AddKey(HKEY hive, std::string_view path) { return m_impl->registry.Create(hive, path) != nullptr; }
 
-bool CSimPlatform::SetValue(std::string_view path, std::string_view name, DWORD type, const void* data, size_t size) {
-    return m_impl->registry.SetValue(path, name, type, data, size);
+bool CSimPlatform::SetValue(HKEY hive, std::string_view path, std::string_view name, DWORD type, const void* data,
+                            size_t size) {
+    return m_impl->registry.SetValue(hive, path, name, type, data, size);
 }
 
-bool CSimPlatform::SetStringValue(std::string_view path, std::string_view name, std::string_view text) {
+bool CSimPlatform::SetStringValue(HKEY hive, std::string_view path, std::string_view name, std::string_view text) {
     std::string terminated(text);
-    return m_impl->registry.SetValue(path, name, REG_SZ, terminated.c_str(), terminated.size() + 1);
+    return m_impl->registry.SetValue(hive, path, name, REG_SZ, terminated.c_str(), terminated.size() + 1);
 }
 
-bool CSimPlatform::GetValue(std::string_view path, std::string_view name, DWORD* type, std::vector<BYTE>* data) const {
-    auto key = m_impl->registry.Find(path);
+bool CSimPlatform::GetValue(HKEY hive, std::string_view path, std::string_view name, DWORD* type,
+                            std::vector<BYTE>* data) const {
+    auto key = m_impl->registry.Find(hive, path);
     const CSimRegistry::Value* value = key ? CSimRegistry::FindValue(*key, name) : nullptr;
     if (value == nullptr) {
         return false;
@@ -588,11 +748,15 @@ bool CSimPlatform::GetValue(std::string_view path, std::string_view name, DWORD*
     return true;
 }
 
+std::string CSimPlatform::CurrentSettingsKey() const { return m_impl->SettingsKey(); }
+
+HKEY CSimPlatform::SettingsHive() const { return m_impl->settingsHive; }
+
 size_t CSimPlatform::OpenKeyHandles() const { return m_impl->registry.OpenHandles(); }
 
 CSimPlatform& DefaultSimPlatform() {
     // Never destroyed: joystick objects and registrations may outlive the end of main.
-    static CSimPlatform* const sim = new CSimPlatform();
+    static CSimPlatform* const sim = new CSimPlatform(SimMachine::Modern());
     return *sim;
 }
 

@@ -3,7 +3,23 @@
 // their own; calibrated reads apply the stored calibration and dead zones, raw reads do not. Nothing is
 // written to disk: the machine lives as long as the object.
 //
-// The model in brief:
+// Two machines can be built (SimMachine): "legacy", a Windows 9x/NT machine with gameport controllers,
+// described below, and "modern", a Windows 10/11 machine with USB (HID) controllers:
+// - WinMM reads joysticks through DirectInput and reports the driver key "DINPUT.DLL"; the
+//   CurrentJoystickSettings key lies under HKEY_CURRENT_USER only, and its JoystickNOEMName values name a
+//   key of the OEM branch (MediaProperties\PrivateProperties\Joystick\OEM\VID_xxxx&PID_xxxx, under
+//   HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER) whose OEMName value is the display name.
+// - Raw values are the HID logical units (0..65535 for a 16-bit axis, 0..1023 for a 10-bit one) and the
+//   stored calibration is in the same units; an axis not marked calibrated is read over its logical range.
+//   DirectInput keeps each device's calibration per user, in the key DeviceCalibrationKey names under
+//   HKEY_CURRENT_USER (...\PrivateProperties\DirectInput\VID_xxxx&PID_xxxx\Calibration); deleting it
+//   resets the device's calibration.
+// - The program runs as a standard user unless the machine is elevated: HKEY_LOCAL_MACHINE opens and reads
+//   but refuses deletion, and, where the machine says so, the configuration interface refuses Acquire with
+//   DIERR_INSUFFICIENTPRIVS. Plug-and-play controllers stay installed when the settings key is deleted;
+//   WinMM writes it again when told the configuration changed.
+//
+// The legacy model in brief:
 // - Joystick numbers 0..15. A number is installed while the configuration store holds an entry for it
 //   and the driver key's CurrentJoystickSettings key exists; it answers WinMM only while a virtual
 //   controller is plugged in under it (JOYERR_PARMS when not installed, JOYERR_UNPLUGGED when installed
@@ -102,14 +118,32 @@ enum class SimCall : int {
 // The kinds of simulated DirectInput objects, for counting the live ones.
 enum class SimObject { DirectInput, Device, JoyConfig };
 
-// One virtual controller plugged into the machine and configured under a joystick number.
+// One virtual controller configured under a joystick number.
 struct SimController {
     UINT number = 0;          // 0..15
-    std::string oemName;      // stored as "Joystick<number+1>OEMName"
+    std::string oemName;      // legacy: stored as "Joystick<number+1>OEMName"; modern: the OEM key's OEMName
     int axes = 2;             // present axes, in the order X, Y, Z, R, U, V
     DWORD buttons = 2;
     DWORD hwType = JOY_HW_2A_2B_GENERIC;
     DWORD calFlags = 0;       // JOY_ISCAL_* bits stored at start; calibrated axes store the travel range
+    LONG logicalMax = 0;      // a HID axis's logical range 0..logicalMax; 0: a gameport axis (about 0..655)
+    std::string hardwareId{}; // modern: "VID_xxxx&PID_xxxx", the OEM key the settings name
+    bool plugged = true;      // false: configured, but not attached
+};
+
+enum class SimWindows { Legacy, Modern };
+
+// The machine a simulated platform stands for.
+struct SimMachine {
+    SimWindows windows = SimWindows::Legacy;
+    bool elevated = false;                 // modern: the program runs with administrator rights
+    bool joyConfigNeedsElevation = false;  // modern: IDirectInputJoyConfig::Acquire needs administrator rights
+    std::vector<SimController> controllers;
+
+    // Gameport controllers 0 (6-axis flight stick), 1 (2-axis gamepad) and 3 (4-axis yoke).
+    static SimMachine Legacy();
+    // A 16-bit HID flight stick as 0, a 10-bit gamepad as 1, and a wheel configured as 2 but unplugged.
+    static SimMachine Modern(bool elevated = false);
 };
 
 class CSimPlatform : public CJoystickServices {
@@ -121,14 +155,21 @@ public:
     static constexpr LONG kNominalCenter = 328;
     static constexpr LONG kNominalMax = 655;
     static constexpr const char* kJoystickBase = "System\\CurrentControlSet\\Control\\MediaResources\\Joystick";
-    static constexpr const char* kDriverKey = "msjstick.drv<0000>";
+    static constexpr const char* kDriverKey = "msjstick.drv<0000>";          // legacy
+    static constexpr const char* kModernDriverKey = "DINPUT.DLL";            // modern
+    static constexpr const char* kOemBranch =
+        "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM";
+    static constexpr const char* kDirectInputBranch =
+        "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\DirectInput";
     static constexpr const char* kConfigMessage = "MSJSTICK_VJOYD_MSGSTR";
     static constexpr int kAlways = -1;
 
     // Number 0: a 6-axis flight stick with throttle and rudder; 1: a 2-axis gamepad; 3: a 4-axis yoke.
     static std::vector<SimController> DefaultControllers();
 
+    // A legacy machine with these controllers.
     explicit CSimPlatform(const std::vector<SimController>& controllers = DefaultControllers());
+    explicit CSimPlatform(const SimMachine& machine);
     ~CSimPlatform() override;
     CSimPlatform(const CSimPlatform&) = delete;
     CSimPlatform& operator=(const CSimPlatform&) = delete;
@@ -145,6 +186,14 @@ public:
     LONG RegCloseKey(HKEY hKey) override;
     UINT RegisterWindowMessageA(LPCSTR lpString) override;
     HRESULT DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) override;
+
+    // Replaces the whole machine; registered messages and the broadcast stay, as they belong to the
+    // window system rather than the machine. For a program choosing its machine after start-up.
+    void Rebuild(const SimMachine& machine);
+    const SimMachine& Machine() const;
+
+    // Tells which handles are windows; the default takes every non-null handle for one.
+    void SetWindowCheck(std::function<bool(HWND)> isWindow);
 
     // Where "MSJSTICK_VJOYD_MSGSTR" goes when SendNotify or joyConfigChanged announces a change
     // (message number, 0, 0). It is called from inside those calls, so it must post (queue) the
@@ -182,16 +231,35 @@ public:
     int Notifications() const;  // broadcasts of the configuration-changed message
     bool ConfigAcquired() const;  // a configuration interface holds the exclusive write access
 
-    // The registry, by path below HKEY_LOCAL_MACHINE.
-    bool KeyExists(std::string_view path) const;
-    std::vector<std::string> Subkeys(std::string_view path) const;
-    std::vector<std::string> ValueNames(std::string_view path) const;
-    bool AddKey(std::string_view path);
-    bool SetValue(std::string_view path, std::string_view name, DWORD type, const void* data, size_t size);
-    bool SetStringValue(std::string_view path, std::string_view name, std::string_view text);
-    bool GetValue(std::string_view path, std::string_view name, DWORD* type, std::vector<BYTE>* data) const;
+    // The registry, by path below a hive (HKEY_LOCAL_MACHINE where none is named).
+    bool KeyExists(std::string_view path) const { return KeyExists(HKEY_LOCAL_MACHINE, path); }
+    bool KeyExists(HKEY hive, std::string_view path) const;
+    std::vector<std::string> Subkeys(std::string_view path) const { return Subkeys(HKEY_LOCAL_MACHINE, path); }
+    std::vector<std::string> Subkeys(HKEY hive, std::string_view path) const;
+    std::vector<std::string> ValueNames(std::string_view path) const { return ValueNames(HKEY_LOCAL_MACHINE, path); }
+    std::vector<std::string> ValueNames(HKEY hive, std::string_view path) const;
+    bool AddKey(std::string_view path) { return AddKey(HKEY_LOCAL_MACHINE, path); }
+    bool AddKey(HKEY hive, std::string_view path);
+    bool SetValue(std::string_view path, std::string_view name, DWORD type, const void* data, size_t size) {
+        return SetValue(HKEY_LOCAL_MACHINE, path, name, type, data, size);
+    }
+    bool SetValue(HKEY hive, std::string_view path, std::string_view name, DWORD type, const void* data, size_t size);
+    bool SetStringValue(std::string_view path, std::string_view name, std::string_view text) {
+        return SetStringValue(HKEY_LOCAL_MACHINE, path, name, text);
+    }
+    bool SetStringValue(HKEY hive, std::string_view path, std::string_view name, std::string_view text);
+    bool GetValue(std::string_view path, std::string_view name, DWORD* type, std::vector<BYTE>* data) const {
+        return GetValue(HKEY_LOCAL_MACHINE, path, name, type, data);
+    }
+    bool GetValue(HKEY hive, std::string_view path, std::string_view name, DWORD* type, std::vector<BYTE>* data) const;
     size_t OpenKeyHandles() const;
-    static std::string SettingsKeyPath();  // base\driver\CurrentJoystickSettings
+    // The legacy machine's base\msjstick.drv<0000>\CurrentJoystickSettings, below HKEY_LOCAL_MACHINE.
+    static std::string SettingsKeyPath();
+    // This machine's CurrentJoystickSettings key and the hive it lies in.
+    std::string CurrentSettingsKey() const;
+    HKEY SettingsHive() const;
+    // Modern: where DirectInput keeps the per-user calibration of a device ("VID_xxxx&PID_xxxx").
+    static std::string DeviceCalibrationKey(std::string_view hardwareId);
 
     // Used by the simulated DirectInput objects.
     struct Impl;
@@ -201,6 +269,6 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// The process's simulated machine, built with the default controllers on first use and kept for the
+// The process's simulated machine, a modern one built on first use (Rebuild chooses another) and kept for the
 // whole run; DefaultJoystickServices() returns it.
 CSimPlatform& DefaultSimPlatform();

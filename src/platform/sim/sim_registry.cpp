@@ -8,13 +8,15 @@ namespace {
 
 constexpr uintptr_t kHandleBase = 0x1000;
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// NT keeps subkeys sorted by their upper-cased names (RtlCompareUnicodeString with case folding to upper
+// case), so "_x" sorts after "Ax" although it sorts before "ax" in a lower-case comparison.
 bool LessNames(std::string_view a, std::string_view b) {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
-        const char x = Lower(a[i]);
-        const char y = Lower(b[i]);
+        const char x = Upper(a[i]);
+        const char y = Upper(b[i]);
         if (x != y) {
             return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
         }
@@ -22,15 +24,23 @@ bool LessNames(std::string_view a, std::string_view b) {
     return a.size() < b.size();
 }
 
-// Splits off the first component of path; false when it is empty.
-bool NextComponent(std::string_view& path, std::string_view& component) {
-    const size_t slash = path.find('\\');
-    component = path.substr(0, slash);
-    path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
-    if (slash != std::string_view::npos && path.empty()) {
-        return false;  // a trailing backslash leaves an empty last component
+// Splits the path into its components. As on Windows: a path that starts with a backslash is a bad path
+// name, and trailing separators are skipped (Wine's advapi32 tests, which pass on Windows too, open
+// "Software\\Wine\\Test\\\\"); a run of separators inside a path counts as one, as NT's key-name
+// parser skips every separator before a name (ReactOS's CmpGetNextName, written to match it).
+bool SplitPath(std::string_view path, std::vector<std::string_view>* components) {
+    if (!path.empty() && path.front() == '\\') {
+        return false;
     }
-    return !component.empty();
+    while (!path.empty()) {
+        const size_t slash = path.find('\\');
+        const std::string_view component = path.substr(0, slash);
+        if (!component.empty()) {
+            components->push_back(component);
+        }
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+    }
+    return true;
 }
 
 std::shared_ptr<CSimRegistry::Key> FindChild(const CSimRegistry::Key& key, std::string_view name) {
@@ -49,18 +59,41 @@ bool CSimRegistry::EqualNames(std::string_view a, std::string_view b) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) {
+        if (Upper(a[i]) != Upper(b[i])) {
             return false;
         }
     }
     return true;
 }
 
-CSimRegistry::CSimRegistry() : m_root(std::make_shared<Key>()) { m_root->name = "HKEY_LOCAL_MACHINE"; }
+CSimRegistry::CSimRegistry() : m_localMachine(std::make_shared<Key>()), m_currentUser(std::make_shared<Key>()) {
+    m_localMachine->name = "HKEY_LOCAL_MACHINE";
+    m_localMachine->hive = HKEY_LOCAL_MACHINE;
+    m_currentUser->name = "HKEY_CURRENT_USER";
+    m_currentUser->hive = HKEY_CURRENT_USER;
+}
+
+std::shared_ptr<CSimRegistry::Key> CSimRegistry::Root(HKEY hive) const {
+    if (hive == HKEY_LOCAL_MACHINE) {
+        return m_localMachine;
+    }
+    if (hive == HKEY_CURRENT_USER) {
+        return m_currentUser;
+    }
+    return nullptr;
+}
+
+void CSimRegistry::ProtectHive(HKEY hive, bool isProtected) {
+    if (hive == HKEY_LOCAL_MACHINE) {
+        m_localMachineProtected = isProtected;
+    } else if (hive == HKEY_CURRENT_USER) {
+        m_currentUserProtected = isProtected;
+    }
+}
 
 CSimRegistry::Key* CSimRegistry::Resolve(HKEY hKey, LONG* error) const {
-    if (hKey == HKEY_LOCAL_MACHINE) {
-        return m_root.get();
+    if (std::shared_ptr<Key> root = Root(hKey)) {
+        return root.get();
     }
     const uintptr_t value = reinterpret_cast<uintptr_t>(hKey);
     if (value < kHandleBase || (value - kHandleBase) % 4 != 0 || (value - kHandleBase) / 4 >= m_handles.size() ||
@@ -77,13 +110,13 @@ CSimRegistry::Key* CSimRegistry::Resolve(HKEY hKey, LONG* error) const {
 }
 
 LONG CSimRegistry::Walk(Key* from, std::string_view path, std::shared_ptr<Key>* found) {
+    std::vector<std::string_view> components;
+    if (!SplitPath(path, &components)) {
+        return ERROR_BAD_PATHNAME;
+    }
     std::shared_ptr<Key> current;
     Key* at = from;
-    std::string_view component;
-    while (!path.empty()) {
-        if (!NextComponent(path, component)) {
-            return ERROR_BAD_PATHNAME;
-        }
+    for (const std::string_view component : components) {
         if (component.size() > kMaxKeyNameLength) {
             return ERROR_FILE_NOT_FOUND;
         }
@@ -92,6 +125,9 @@ LONG CSimRegistry::Walk(Key* from, std::string_view path, std::shared_ptr<Key>* 
             return ERROR_FILE_NOT_FOUND;
         }
         at = current.get();
+    }
+    if (!current) {
+        return ERROR_BAD_PATHNAME;  // nothing but separators
     }
     *found = current;
     return ERROR_SUCCESS;
@@ -210,6 +246,12 @@ LONG CSimRegistry::DeleteKey(HKEY hKey, LPCSTR subKey, std::shared_ptr<Key>* del
     if (!key->subkeys.empty()) {
         return ERROR_ACCESS_DENIED;
     }
+    // A standard user's token grants no DELETE on HKLM\\System (Microsoft's documentation of registry
+    // key security); RegOpenKey asks for MAXIMUM_ALLOWED, so opening still works and the deletion fails.
+    if ((key->hive == HKEY_LOCAL_MACHINE && m_localMachineProtected) ||
+        (key->hive == HKEY_CURRENT_USER && m_currentUserProtected)) {
+        return ERROR_ACCESS_DENIED;
+    }
     auto& siblings = key->parent->subkeys;
     siblings.erase(std::find(siblings.begin(), siblings.end(), key));
     key->deleted = true;
@@ -221,7 +263,7 @@ LONG CSimRegistry::DeleteKey(HKEY hKey, LPCSTR subKey, std::shared_ptr<Key>* del
 }
 
 LONG CSimRegistry::CloseKey(HKEY hKey) {
-    if (hKey == HKEY_LOCAL_MACHINE) {
+    if (Root(hKey)) {
         return ERROR_SUCCESS;
     }
     const uintptr_t value = reinterpret_cast<uintptr_t>(hKey);
@@ -233,19 +275,23 @@ LONG CSimRegistry::CloseKey(HKEY hKey) {
     return ERROR_SUCCESS;
 }
 
-std::shared_ptr<CSimRegistry::Key> CSimRegistry::Find(std::string_view path) const {
-    if (path.empty()) {
-        return m_root;
+std::shared_ptr<CSimRegistry::Key> CSimRegistry::Find(HKEY hive, std::string_view path) const {
+    std::shared_ptr<Key> root = Root(hive);
+    if (!root || path.empty()) {
+        return root;
     }
     std::shared_ptr<Key> key;
-    return Walk(m_root.get(), path, &key) == ERROR_SUCCESS ? key : nullptr;
+    return Walk(root.get(), path, &key) == ERROR_SUCCESS ? key : nullptr;
 }
 
-std::shared_ptr<CSimRegistry::Key> CSimRegistry::Create(std::string_view path) {
-    std::shared_ptr<Key> current = m_root;
-    std::string_view component;
-    while (!path.empty()) {
-        if (!NextComponent(path, component) || component.size() > kMaxKeyNameLength) {
+std::shared_ptr<CSimRegistry::Key> CSimRegistry::Create(HKEY hive, std::string_view path) {
+    std::shared_ptr<Key> current = Root(hive);
+    std::vector<std::string_view> components;
+    if (!current || !SplitPath(path, &components)) {
+        return nullptr;
+    }
+    for (const std::string_view component : components) {
+        if (component.size() > kMaxKeyNameLength) {
             return nullptr;
         }
         std::shared_ptr<Key> child = FindChild(*current, component);
@@ -253,6 +299,7 @@ std::shared_ptr<CSimRegistry::Key> CSimRegistry::Create(std::string_view path) {
             child = std::make_shared<Key>();
             child->name = std::string(component);
             child->parent = current.get();
+            child->hive = hive;
             auto& siblings = current->subkeys;
             siblings.insert(std::upper_bound(siblings.begin(), siblings.end(), child,
                                              [](const auto& a, const auto& b) { return LessNames(a->name, b->name); }),
@@ -263,11 +310,12 @@ std::shared_ptr<CSimRegistry::Key> CSimRegistry::Create(std::string_view path) {
     return current;
 }
 
-bool CSimRegistry::SetValue(std::string_view path, std::string_view name, DWORD type, const void* data, size_t size) {
+bool CSimRegistry::SetValue(HKEY hive, std::string_view path, std::string_view name, DWORD type, const void* data,
+                            size_t size) {
     if (name.size() > kMaxValueNameLength) {
         return false;
     }
-    std::shared_ptr<Key> key = Create(path);
+    std::shared_ptr<Key> key = Create(hive, path);
     if (!key) {
         return false;
     }
@@ -283,8 +331,8 @@ bool CSimRegistry::SetValue(std::string_view path, std::string_view name, DWORD 
     return true;
 }
 
-bool CSimRegistry::RemoveValue(std::string_view path, std::string_view name) {
-    std::shared_ptr<Key> key = Find(path);
+bool CSimRegistry::RemoveValue(HKEY hive, std::string_view path, std::string_view name) {
+    std::shared_ptr<Key> key = Find(hive, path);
     if (!key) {
         return false;
     }

@@ -150,7 +150,8 @@ TEST(SimWinMM, DegenerateCalibrationAndOversizedDeadZonesReadSafely) {
     values.ruv.jpDeadZone.dwX = 250;  // more than the whole half range
     sim.StoreUserValues(values);
     sim.HoldAxis(1, 0, 0);
-    EXPECT_EQ(Read(sim, 1, JOY_RETURNALL, &result).dwXpos, 32767u);
+    EXPECT_EQ(Read(sim, 1, JOY_RETURNALL | JOY_USEDEADZONE, &result).dwXpos, 32767u);
+    EXPECT_EQ(Read(sim, 1, JOY_RETURNALL, &result).dwXpos, 0u) << "WinMM applies a dead zone only when asked to";
 }
 
 TEST(SimFailures, AChosenCallFailsTheChosenNumberOfTimesAfterTheChosenNumberOfSuccesses) {

@@ -66,7 +66,7 @@ TEST_F(SimRegistry, TheJoystickBranchHoldsTheDriverKeyAndOlderCalibrationKeys) {
     EXPECT_EQ(std::find(values.begin(), values.end(), "Joystick3OEMName"), values.end());
 }
 
-TEST_F(SimRegistry, NamesCompareCaseInsensitivelyAndEmptyPathComponentsDoNotOpen) {
+TEST_F(SimRegistry, NamesCompareCaseInsensitivelyAndPathsSplitAsOnWindows) {
     HKEY key = Open("SYSTEM\\currentcontrolset\\CONTROL\\MediaResources\\JOYSTICK\\MSJSTICK.DRV<0000>");
     ASSERT_NE(key, nullptr);
     char name[260] = "Joystick1OEMNAME";
@@ -82,12 +82,20 @@ TEST_F(SimRegistry, NamesCompareCaseInsensitivelyAndEmptyPathComponentsDoNotOpen
     sim.RegCloseKey(settings);
     sim.RegCloseKey(key);
 
-    // An empty szRegKey makes an empty component: the path must not open, as on Windows.
-    for (const std::string& path : {kBase + "\\\\CurrentJoystickSettings", kBase + "\\", "\\" + kBase}) {
-        HKEY bad = reinterpret_cast<HKEY>(0x1);
-        EXPECT_NE(sim.RegOpenKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &bad), ERROR_SUCCESS) << path;
-        EXPECT_EQ(bad, nullptr);
+    // As Wine's advapi32 tests find on Windows: separators after a name are skipped, trailing ones
+    // included, while a path that starts with one is a bad path name.
+    for (const std::string& path : {kBase + "\\", kBase + "\\\\",
+                                    std::string("SYSTEM\\\\CurrentControlSet\\Control\\MediaResources\\Joystick")}) {
+        HKEY key = nullptr;
+        EXPECT_EQ(sim.RegOpenKeyA(HKEY_LOCAL_MACHINE, path.c_str(), &key), ERROR_SUCCESS) << path;
+        sim.RegCloseKey(key);
     }
+    HKEY bad = reinterpret_cast<HKEY>(0x1);
+    EXPECT_EQ(sim.RegOpenKeyA(HKEY_LOCAL_MACHINE, ("\\" + kBase).c_str(), &bad), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(bad, nullptr);
+    // So an empty szRegKey still opens no settings: base\\CurrentJoystickSettings does not exist.
+    EXPECT_EQ(sim.RegOpenKeyA(HKEY_LOCAL_MACHINE, (kBase + "\\\\CurrentJoystickSettings").c_str(), &bad),
+              ERROR_FILE_NOT_FOUND);
     HKEY missing = nullptr;
     EXPECT_EQ(sim.RegOpenKeyA(HKEY_LOCAL_MACHINE, (kBase + "\\nosuch.drv").c_str(), &missing), ERROR_FILE_NOT_FOUND);
 }

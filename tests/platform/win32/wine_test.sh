@@ -114,8 +114,8 @@ need_build() {
   [ -f "$WINEPREFIX/system.reg" ] || fail "no Wine prefix in $WINEPREFIX: run the prefix step first"
 }
 
-start_app() {  # EXE
-  "$WINE" "$1" >>"$log" 2>&1 &
+start_app() {  # EXE [ARGS...]
+  "$WINE" "$@" >>"$log" 2>&1 &
   app_pid=$!
 }
 
@@ -134,8 +134,8 @@ expect_app_exit() {
   fail "the program did not end after its dialog was closed"
 }
 
-start_with_warning() {  # EXE [close]: the warning is answered with OK, or closed from its caption
-  start_app "$1"
+start_with_warning() {  # EXE [close] [ARGS...]: the warning is answered with OK, or closed from its caption
+  start_app "$1" "${@:3}"
   step "the warning comes first, then the main dialog"
   if [ "${2:-}" = close ]; then
     WINE_STEP_TIMEOUT=60 drive close-box "WARNING!" 45000 >"$work/warning.txt" || fail "no start-up warning"
@@ -175,7 +175,17 @@ run_sim() {
   local exe="$build/src/platform/win32/padwright-sim.exe"
   need_build "$exe"
   start_x
-  start_with_warning "$exe"
+
+  step "an unknown argument is refused with the usage and exit code 2"
+  start_app "$exe" --machine=ancient
+  answer ok "unknown argument '--machine=ancient'" >/dev/null
+  local code=0
+  wait "$app_pid" || code=$?
+  app_pid=""
+  [ "$code" -eq 2 ] || fail "padwright-sim.exe --machine=ancient ended with $code, not 2"
+
+  # The gameport machine: the names below are its controllers'.
+  start_with_warning "$exe" "" --machine=legacy
 
   step "window icons: big and small from icon 128"
   local xid icons
@@ -383,7 +393,7 @@ run_screenshot() {
   local exe="$build/src/platform/win32/padwright-sim.exe" out=${4:?output png}
   need_build "$exe"
   start_x
-  start_with_warning "$exe"
+  start_with_warning "$exe" "" --machine=legacy
   sleep 1
   local xid
   xid=$(xdotool search --name '^Padwright$' | head -1)
