@@ -120,6 +120,26 @@ TEST_F(Editor, InvalidInputIsReportedAndTheStoredValueShownAgain) {
     });
 }
 
+// The first load at start-up fails, so the grid starts empty. Once the joystick object opens, an
+// edit loads the grid first and writes nothing: the empty grid never replaces the stored calibration.
+TEST_F(Editor, AnEditAfterAFailedFirstLoadLoadsFirstAndWritesNothing) {
+    const DIJOYCONFIG before = sim.StoredConfig(0);
+    const DIJOYUSERVALUES values = sim.StoredUserValues();
+    sim.FailCall(SimCall::GetConfig, E_FAIL);
+    Run([&](Window& w) {
+        ASSERT_EQ(w.Text(IDC_CAL_MAX_X), "0");
+        w.Tick();
+        const int writes = sim.ConfigWrites();
+        w.Paste(IDC_DEADZONE_X + 4, "7");
+        EXPECT_EQ(sim.ConfigWrites(), writes);
+        EXPECT_EQ(Flags(), before.hwc.hwv.dwCalFlags);
+        EXPECT_EQ(Stored().jpMax.dwX, before.hwc.hwv.jrvHardware.jpMax.dwX);
+        EXPECT_EQ(sim.StoredUserValues().ruv.jpDeadZone.dwX, values.ruv.jpDeadZone.dwX);
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), std::to_string(before.hwc.hwv.jrvHardware.jpMax.dwX));
+        EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY));
+    });
+}
+
 TEST_F(Editor, DefaultValuesResetAndStore) {
     Run([&](Window& w) {
         w.Click(IDC_DEFAULT_VALUES);

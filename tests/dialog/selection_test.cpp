@@ -1,12 +1,17 @@
 // Choosing the joystick with "&Next": numbering, names from the registry, and the grid following
 // the joystick that is selected.
+#include <cstring>
+
 #include "../support/session.h"
 
 namespace {
 
 using headless::Window;
 
-class Selection : public Session {};
+class Selection : public Session {
+protected:
+    void EditAfterASelectionThatLoadedNothing(UINT number, const std::function<void(Window&)>& select);
+};
 
 TEST_F(Selection, StartsAtJoystickZeroNamedByItsFirstOemValue) {
     sim.SetStringValue(CSimPlatform::SettingsKeyPath(), "Joystick1OEMName", "Bench Stick");
@@ -69,6 +74,74 @@ TEST_F(Selection, TheGridFollowsTheSelectedJoystick) {
         EXPECT_EQ(pad.hwc.hwv.jrvHardware.jpMax.dwX, 655u);
         EXPECT_EQ(sim.StoredConfig(0).hwc.hwv.jrvHardware.jpMax.dwX, stick.jpMax.dwX);
         EXPECT_EQ(sim.StoredUserValues().ruv.jpDeadZone.dwZ, 7u);
+    });
+}
+
+// A selection that could not load the grid leaves the previous joystick's values on show. Once the
+// joystick object opens, the first edit loads the grid from the selected joystick and writes nothing,
+// so the previous joystick's calibration never reaches this one; the next edit writes as usual.
+void Selection::EditAfterASelectionThatLoadedNothing(UINT number, const std::function<void(Window&)>& select) {
+    Run([&](Window& w) {
+        select(w);
+        const DIJOYCONFIG before = sim.StoredConfig(number);
+        const DWORD maxX = before.hwc.hwv.jrvHardware.jpMax.dwX;
+        ASSERT_NE(w.Text(IDC_CAL_MAX_X), std::to_string(maxX)) << "the grid must still show another joystick";
+        w.Tick();  // the joystick object opens
+        const int writes = sim.ConfigWrites();
+        w.Paste(IDC_DEADZONE_X + 4, "7");
+        EXPECT_EQ(sim.ConfigWrites(), writes);
+        const DIJOYCONFIG after = sim.StoredConfig(number);
+        EXPECT_EQ(std::memcmp(&after.hwc, &before.hwc, sizeof(before.hwc)), 0) << "the configuration was written";
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), std::to_string(maxX)) << "the grid now shows this joystick";
+        EXPECT_EQ(w.Text(IDC_DEADZONE_X + 4), "0") << "the edit was not kept";
+
+        w.Paste(IDC_DEADZONE_X + 4, "7");
+        EXPECT_EQ(sim.StoredUserValues().ruv.jpDeadZone.dwZ, 7u);
+        EXPECT_EQ(sim.StoredConfig(number).hwc.hwv.dwCalFlags, before.hwc.hwv.dwCalFlags);
+        EXPECT_EQ(sim.StoredConfig(number).hwc.hwv.jrvHardware.jpMax.dwX, maxX);
+    });
+}
+
+TEST_F(Selection, AnEditAfterAJoystickObjectThatDidNotOpenLoadsFirstAndWritesNothing) {
+    EditAfterASelectionThatLoadedNothing(1, [&](Window& w) {
+        sim.FailCall(SimCall::CreateDevice, DIERR_DEVICENOTREG);
+        w.Click(IDC_NEXT);
+    });
+}
+
+TEST_F(Selection, AnEditAfterAControllerIsSetUpAgainUnderANumberShownNotInstalledLoadsFirstAndWritesNothing) {
+    DIJOYCONFIG pad = sim.StoredConfig(1);
+    pad.hwc.hwv.dwCalFlags = JOY_ISCAL_XY;
+    pad.hwc.hwv.jrvHardware.jpMax.dwX = 600;
+    EditAfterASelectionThatLoadedNothing(1, [&](Window& w) {
+        // Every controller is removed, then the gamepad is set up again, calibrated, once "&Next" has
+        // passed by its number.
+        host.Answer(IDYES);
+        for (int key = 0; key < 3; ++key) host.Answer(IDNO);
+        w.Click(IDC_CLEAR_CALIBRATION);
+        w.Click(IDC_NEXT);
+        ASSERT_EQ(Line(w), "1: not installed!");
+        sim.StoreConfig(1, pad);
+    });
+}
+
+TEST_F(Selection, DefaultValuesThatCannotLoadAfterASelectionThatLoadedNothingWriteNothing) {
+    Run([&](Window& w) {
+        sim.FailCall(SimCall::CreateDevice, DIERR_DEVICENOTREG);
+        w.Click(IDC_NEXT);
+        w.Tick();
+        const int writes = sim.ConfigWrites();
+        sim.FailCall(SimCall::GetConfig, E_FAIL);
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_EQ(sim.ConfigWrites(), writes) << "joystick 0's grid was written onto joystick 1";
+    });
+}
+
+TEST_F(Selection, StartUpLoadsTheGridOnceAsASelectionDoes) {
+    Run([&](Window& w) {
+        const int atStartUp = sim.CallCount(SimCall::GetConfig);
+        w.Click(IDC_NEXT);
+        EXPECT_EQ(atStartUp, sim.CallCount(SimCall::GetConfig) - atStartUp);
     });
 }
 
