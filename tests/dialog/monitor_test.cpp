@@ -101,6 +101,24 @@ TEST_F(Monitor, TicksLeaveWhatTheUserIsTypingAlone) {
     });
 }
 
+TEST_F(Monitor, TicksBehindAValidationMessageLeaveTheRejectedTextAlone) {
+    // "-" does not parse, so its field keeps the old value; a number above the range is restored to
+    // it. Either way the field differs from what the edit shows while the message is up.
+    for (const std::string& rejected : {std::string("-"), std::to_string(kCalibrationHigh + 1)}) {
+        SCOPED_TRACE(rejected);
+        Run([&](Window& w) {
+            std::string shownBehind;
+            host.SetMessageBoxHandler([&](const headless::MessageBoxRecord&) {
+                Wait(w, 150);
+                shownBehind = w.Text(IDC_CAL_MIN_X);
+                return IDOK;
+            });
+            w.Paste(IDC_CAL_MIN_X, rejected);
+            EXPECT_EQ(shownBehind, rejected);
+        });
+    }
+}
+
 TEST_F(Monitor, AQuietTickRewritesOnlyWhatChanged) {
     for (int axis = 0; axis < AXIS_COUNT; ++axis) sim.HoldAxis(0, axis, 300);
     Run([&](Window& w) {
