@@ -82,14 +82,25 @@ TEST_F(Shell, UpDownRangesAndStepping) {
     });
 }
 
-TEST_F(Shell, ClosingTheDialogReleasesTheJoystick) {
-    Run([&](Window& w) {
-        w.Tick();
-        EXPECT_GT(sim.LiveInterfaces(), 0);
-        w.Click(IDCANCEL);
-    });
-    EXPECT_EQ(sim.LiveInterfaces(), 0);
-    EXPECT_EQ(sim.OpenKeyHandles(), 0u);
+TEST_F(Shell, ClosingTheDialogReleasesTheJoystickAndWritesNothing) {
+    const std::pair<const char*, std::function<void(Window&)>> ways[] = {
+        {"&Close", [](Window& w) { w.Click(IDCANCEL); }},
+        {"Enter", [](Window& w) { w.PressEnter(); }},
+    };
+    for (const auto& [name, close] : ways) {
+        SCOPED_TRACE(name);
+        int writes = 0;
+        Run([&](Window& w) {
+            w.Tick();
+            EXPECT_GT(sim.LiveInterfaces(), 0);
+            writes = sim.ConfigWrites();
+            close(w);
+            EXPECT_TRUE(w.Ended());
+        });
+        EXPECT_EQ(sim.ConfigWrites(), writes);
+        EXPECT_EQ(sim.LiveInterfaces(), 0);
+        EXPECT_EQ(sim.OpenKeyHandles(), 0u);
+    }
 }
 
 }  // namespace
