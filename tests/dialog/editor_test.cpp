@@ -36,7 +36,9 @@ TEST_F(Editor, ShowsTheStoredCalibrationAndDeadZones) {
     });
 }
 
-TEST_F(Editor, EveryEditAndCheckBoxWritesAtOnce) {
+// Every change makes the same writes, whichever control it comes from; the R dead zone (1023), which
+// stands twice in the message map, included.
+TEST_F(Editor, EveryEditAndCheckBoxWritesAtOnceAndOnlyOnce) {
     Run([&](Window& w) {
         std::vector<int> edits;
         for (int i = 0; i < AXIS_COUNT; ++i) {
@@ -45,15 +47,19 @@ TEST_F(Editor, EveryEditAndCheckBoxWritesAtOnce) {
             edits.push_back(IDC_CAL_CENTER_X + 2 * i);
             edits.push_back(IDC_CAL_MAX_X + 2 * i);
         }
+        int perChange = sim.ConfigWrites();
+        w.Paste(IDC_DEADZONE_X, "1");
+        perChange = sim.ConfigWrites() - perChange;
+        EXPECT_GT(perChange, 0);
         for (int id : edits) {
             const int writes = sim.ConfigWrites();
             w.Paste(id, "9");
-            EXPECT_GT(sim.ConfigWrites(), writes) << "edit " << id;
+            EXPECT_EQ(sim.ConfigWrites() - writes, perChange) << "edit " << id;
         }
         for (int id : kCalibratedIds) {
             const int writes = sim.ConfigWrites();
             w.Click(id);
-            EXPECT_GT(sim.ConfigWrites(), writes) << "check box " << id;
+            EXPECT_EQ(sim.ConfigWrites() - writes, perChange) << "check box " << id;
         }
     });
 }
@@ -109,11 +115,13 @@ TEST_F(Editor, InvalidInputIsReportedAndTheStoredValueShownAgain) {
         EXPECT_EQ(std::to_string(Stored().jpCenter.dwX), stored);
         EXPECT_GT(sim.ConfigWrites(), writes) << "the other fields are still written";
 
-        const std::string maximum = w.Text(IDC_CAL_MAX_X);
-        w.Paste(IDC_CAL_MAX_X, "1656");
+        // Each value is checked right after its own read-back: a bad minimum is caught at the minimum.
+        const std::string minimum = w.Text(IDC_CAL_MIN_X);
+        w.Paste(IDC_CAL_MIN_X, "1656");
         EXPECT_EQ(host.MessageBoxes().back().text, "Please enter an integer between -1000 and 1655.");
-        EXPECT_EQ(std::to_string(Stored().jpMax.dwX), maximum) << "a rejected value is never stored";
-        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), maximum);
+        EXPECT_EQ(w.FocusId(), IDC_CAL_MIN_X);
+        EXPECT_EQ(std::to_string(Stored().jpMin.dwX), minimum) << "a rejected value is never stored";
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X), minimum);
         w.Paste(IDC_DEADZONE_X, "-5");
         EXPECT_EQ(host.MessageBoxes().back().text, "Please enter a positive integer.");
         EXPECT_EQ(w.Text(IDC_DEADZONE_X), "5");
