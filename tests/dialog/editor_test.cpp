@@ -78,6 +78,22 @@ TEST_F(Editor, AValueTypedForACalibratedAxisIsStored) {
     Run([&](Window& w) { EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "-1000"); });
 }
 
+// An edit writes the hardware configuration only. The gain and the callout are not the editor's:
+// another program's change to them, made after the grid was loaded, survives the edit.
+TEST_F(Editor, AnEditWritesTheHardwareConfigurationOnly) {
+    Run([&](Window& w) {
+        w.Tick();
+        DIJOYCONFIG other = sim.StoredConfig(0);
+        other.dwGain = 5000;
+        other.wszCallout[0] = 'x';
+        sim.StoreConfig(0, other);
+        w.Paste(IDC_CAL_MAX_X, "700");
+        EXPECT_EQ(Stored().jpMax.dwX, 700u);
+        EXPECT_EQ(sim.StoredConfig(0).dwGain, 5000u);
+        EXPECT_EQ(sim.StoredConfig(0).wszCallout[0], other.wszCallout[0]);
+    });
+}
+
 TEST_F(Editor, UncheckingXYStoresTheUncalibratedRangeForXAndY) {
     Run([&](Window& w) {
         w.Click(IDC_CALIBRATED_XY);
