@@ -23,7 +23,8 @@ protected:
 TEST_F(Monitor, ShowsAllFourReadsOfTheSelectedJoystick) {
     sim.HoldAxis(0, 0, 512);
     Run([&](Window& w) {
-        EXPECT_EQ(w.Timers().at(IDT_REFRESH), static_cast<UINT>(REFRESH_PERIOD_MS));
+        ASSERT_EQ(w.Timers().count(1971), 1u) << "the refresh timer's id";
+        EXPECT_EQ(w.Timers().at(1971), 50u);
         EXPECT_EQ(w.Text(IDC_JOY_RAW_X), "") << "nothing is shown before the first tick";
         w.Tick();
         EXPECT_EQ(w.Text(IDC_JOY_RAW_X), "00512");

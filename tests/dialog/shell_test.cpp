@@ -68,6 +68,29 @@ TEST_F(Shell, IconsInBothSizesAndTheMinimisedPaint) {
     });
 }
 
+// A host that gives the dialog a client area one pixel wider than its template: an odd width.
+class OddWidthHost : public headless::HeadlessHost {
+public:
+    void GetClientRect(HWND wnd, RECT* rect) override {
+        HeadlessHost::GetClientRect(wnd, rect);
+        rect->right += 1;
+    }
+};
+
+TEST_F(Shell, TheMinimisedIconIsCentredOnAnOddWidthToo) {
+    OddWidthHost odd;  // takes over from the session's host
+    odd.OnDialog(IDD_PADWRIGHT_DIALOG, [&](Window& w) {
+        w.Minimise(true);
+        const headless::PaintRecord minimised = w.Paint();
+        // Client area 589 x 367 pixels, icon 32 x 32: (589 - 32 + 1) / 2, (367 - 32 + 1) / 2.
+        EXPECT_EQ(minimised.iconX, 279);
+        EXPECT_EQ(minimised.iconY, 168);
+    });
+    CPadwrightDlg dlg;
+    dlg.DoModal();
+    AfxSetHost(&host);
+}
+
 TEST_F(Shell, UpDownRangesAndStepping) {
     Run([&](Window& w) {
         for (int i = 0; i < AXIS_COUNT; ++i) {
