@@ -1,4 +1,6 @@
 // The live monitor: four independent reads every tick, shown in "%05d", never touching the edits.
+#include <set>
+
 #include "../support/session.h"
 
 namespace {
@@ -34,6 +36,23 @@ TEST_F(Monitor, ShowsAllFourReadsOfTheSelectedJoystick) {
         const auto before = Column(w, IDC_JOY_RAW_X);
         Wait(w, 700);
         EXPECT_NE(Column(w, IDC_JOY_RAW_X), before) << "the other axes move with time";
+    });
+}
+
+// Six axes held at six different positions: each DirectInput field shows its own axis, in both
+// columns. The calibrated reads of both interfaces apply the same calibration, so they agree.
+TEST_F(Monitor, EachDirectInputFieldShowsItsOwnAxis) {
+    const LONG held[AXIS_COUNT] = {101, 202, 303, 404, 505, 606};
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) sim.HoldAxis(0, axis, held[axis]);
+    Run([&](Window& w) {
+        w.Tick();
+        for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+            SCOPED_TRACE("axis " + std::to_string(axis));
+            EXPECT_EQ(w.Text(kDiRawIds[axis]), "00" + std::to_string(held[axis]));
+            EXPECT_EQ(w.Text(kDiCookedIds[axis]), w.Text(IDC_JOY_COOKED_X + axis));
+        }
+        const auto cooked = Column(w, kDiCookedIds);
+        EXPECT_EQ(std::set<std::string>(cooked.begin(), cooked.end()).size(), cooked.size()) << "six different values";
     });
 }
 
