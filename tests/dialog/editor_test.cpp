@@ -210,6 +210,19 @@ TEST_F(Editor, TheConfigurationChangedMessageReloadsWithoutWriting) {
     });
 }
 
+// The user values are written before the configuration: a program that hears the first announcement
+// of an edited dead zone finds it stored already.
+TEST_F(Editor, TheUserValuesAreWrittenBeforeTheConfiguration) {
+    std::vector<DWORD> heard;  // the X dead zone stored at each announcement
+    sim.SetBroadcast([&](UINT message, WPARAM wParam, LPARAM lParam) {
+        heard.push_back(sim.StoredUserValues().ruv.jpDeadZone.dwX);
+        host.BroadcastMessage(message, wParam, lParam);
+    });
+    Run([&](Window& w) { w.Paste(IDC_DEADZONE_X, "9"); });
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front(), 9u);
+}
+
 TEST_F(Editor, WritesAnnounceTheChangeAndTheAnnouncementIsQuiet) {
     Run([&](Window& w) {
         const int notifications = sim.Notifications();
