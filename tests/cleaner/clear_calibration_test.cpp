@@ -175,7 +175,7 @@ TEST_F(CleanerWithJoystickThree, TheFirstAnsweringNumberIsUsedAndTheSearchStopsT
 class DriverKeyPerNumber : public CJoystickServices {
 public:
     explicit DriverKeyPerNumber(CSimPlatform& sim) : m_sim(sim) {}
-    static std::string Key(UINT_PTR number) { return "drv" + std::to_string(number) + "<000" + std::to_string(number) + ">"; }
+    static std::string Key(UINT_PTR number) { return "drv<" + std::to_string(number) + ">"; }
 
     MMRESULT joyGetDevCapsA(UINT_PTR id, JOYCAPSA* caps, UINT size) override {
         const MMRESULT result = m_sim.joyGetDevCapsA(id, caps, size);
@@ -205,7 +205,8 @@ private:
 class CleanerWithADriverKeyPerNumber : public Cleaner {
 protected:
     CleanerWithADriverKeyPerNumber()
-        : Cleaner({SimController{1, "Pad", 2, 2, JOY_HW_2B_GAMEPAD, 0}, SimController{3, "Yoke", 4, 4, JOY_HW_2A_2B_GENERIC, 0}}) {}
+        : Cleaner({SimController{1, "Pad", 2, 2, JOY_HW_2B_GAMEPAD, 0},
+                   SimController{3, "Yoke", 4, 4, JOY_HW_2A_2B_GENERIC, 0}}) {}
     void SetUp() override {
         Cleaner::SetUp();
         SetJoystickServices(&keys);
