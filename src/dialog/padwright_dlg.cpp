@@ -188,8 +188,7 @@ BOOL CPadwrightDlg::OnInitDialog() {
         SetSpinRange(id, kCalibrationLow, kCalibrationHigh);
 
     m_joystickId = -1;
-    OnNext();
-    LoadFromDevice(FALSE);
+    OnNext();  // selects joystick 0 and loads the grid from it
     m_ready = TRUE;
     SetTimer(IDT_REFRESH, REFRESH_PERIOD_MS, nullptr);
     return TRUE;
@@ -238,7 +237,9 @@ void CPadwrightDlg::OnNext() {
         m_polledDevice.Format("%d: %s", m_joystickId, name.c_str());
     }
     // The grid is reloaded from the joystick just selected, so that no edit can write the previous
-    // joystick's calibration onto this one. The reload also shows the new device line.
+    // joystick's calibration onto this one. Until a load succeeds the grid still shows the previous
+    // joystick and counts as not loaded. The reload also shows the new device line.
+    m_gridLoaded = FALSE;
     LoadFromDevice(FALSE);
 }
 
@@ -312,13 +313,14 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
 
         JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
         for (int i = 0; i < AXIS_COUNT; ++i) m_deadZone[i] = useDefaults ? kDefaultDeadZones[i] : Axis(deadZone, i);
+        m_gridLoaded = TRUE;
     }
     UpdateData(FALSE);
 }
 
 void CPadwrightDlg::ApplyToDevice() {
     UpdateData(TRUE);
-    if (!m_pJoystick || !m_pJoystick->IsOpen()) return;
+    if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
 
     JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
     DWORD flags = 0;
@@ -342,6 +344,14 @@ void CPadwrightDlg::OnDefaultValues() {
 
 void CPadwrightDlg::OnCalibrationEdited() {
     if (!m_ready) return;
+    if (!m_gridLoaded) {
+        // The grid does not show this joystick's calibration (its load failed, or the joystick was not
+        // there), so the edit has nothing sound to be written on top of. Read it back as usual, then load
+        // the grid from the joystick where that now works; nothing is written.
+        UpdateData(TRUE);
+        LoadFromDevice(FALSE);
+        return;
+    }
     ApplyToDevice();
     LoadFromDevice(FALSE);
     ApplyToDevice();

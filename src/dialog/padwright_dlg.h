@@ -32,6 +32,8 @@ public:
     LONG m_calMax[AXIS_COUNT] = {};
     DWORD m_deadZone[AXIS_COUNT] = {};
     BOOL m_calibrated[CALIBRATION_FLAG_COUNT] = {};
+    // TRUE while the grid holds what was loaded from the selected joystick; only then does an edit write.
+    BOOL m_gridLoaded = FALSE;
     CString m_diCooked[AXIS_COUNT];
     CString m_diRaw[AXIS_COUNT];
     HICON m_hIcon;

@@ -1,5 +1,8 @@
 // "Clear all calib. data", path by path: what is asked, what is said, and what the registry and the
 // configuration store hold afterwards.
+#include <cstdio>
+#include <string>
+
 #include "../support/session.h"
 
 namespace {
@@ -165,6 +168,62 @@ TEST_F(CleanerWithJoystickThree, TheFirstAnsweringNumberIsUsedAndTheSearchStopsT
         EXPECT_EQ(sim.CallCount(SimCall::JoyGetDevCaps) - before, 4) << "numbers 0 to 3, none after";
         EXPECT_EQ(host.MessageBoxes().back().text, kRemoveQuestion);
     });
+}
+
+// Forwards to the simulated machine but names a driver key of its own for each joystick number, so
+// that the record the command takes its key from can be told apart.
+class DriverKeyPerNumber : public CJoystickServices {
+public:
+    explicit DriverKeyPerNumber(CSimPlatform& sim) : m_sim(sim) {}
+    static std::string Key(UINT_PTR number) { return "drv<" + std::to_string(number) + ">"; }
+
+    MMRESULT joyGetDevCapsA(UINT_PTR id, JOYCAPSA* caps, UINT size) override {
+        const MMRESULT result = m_sim.joyGetDevCapsA(id, caps, size);
+        if (result == JOYERR_NOERROR) std::snprintf(caps->szRegKey, sizeof(caps->szRegKey), "%s", Key(id).c_str());
+        return result;
+    }
+    MMRESULT joyGetPosEx(UINT id, JOYINFOEX* info) override { return m_sim.joyGetPosEx(id, info); }
+    MMRESULT joyConfigChanged(DWORD flags) override { return m_sim.joyConfigChanged(flags); }
+    LONG RegOpenKeyA(HKEY key, LPCSTR sub, HKEY* result) override { return m_sim.RegOpenKeyA(key, sub, result); }
+    LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size) override {
+        return m_sim.RegQueryValueExA(key, name, reserved, type, data, size);
+    }
+    LONG RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD size) override {
+        return m_sim.RegEnumKeyA(key, index, name, size);
+    }
+    LONG RegDeleteKeyA(HKEY key, LPCSTR sub) override { return m_sim.RegDeleteKeyA(key, sub); }
+    LONG RegCloseKey(HKEY key) override { return m_sim.RegCloseKey(key); }
+    UINT RegisterWindowMessageA(LPCSTR name) override { return m_sim.RegisterWindowMessageA(name); }
+    HRESULT DirectInputCreateA(HINSTANCE instance, DWORD version, IDirectInputA** out, IUnknown* outer) override {
+        return m_sim.DirectInputCreateA(instance, version, out, outer);
+    }
+
+private:
+    CSimPlatform& m_sim;
+};
+
+class CleanerWithADriverKeyPerNumber : public Cleaner {
+protected:
+    CleanerWithADriverKeyPerNumber()
+        : Cleaner({SimController{1, "Pad", 2, 2, JOY_HW_2B_GAMEPAD, 0},
+                   SimController{3, "Yoke", 4, 4, JOY_HW_2A_2B_GENERIC, 0}}) {}
+    void SetUp() override {
+        Cleaner::SetUp();
+        SetJoystickServices(&keys);
+        for (UINT number : {1u, 3u}) ASSERT_TRUE(sim.AddKey(Settings(number)));
+    }
+    static std::string Settings(UINT number) {
+        return kBase + "\\" + DriverKeyPerNumber::Key(number) + "\\CurrentJoystickSettings";
+    }
+    DriverKeyPerNumber keys{sim};
+};
+
+TEST_F(CleanerWithADriverKeyPerNumber, RemovesTheSettingsOfTheLowestAnsweringNumber) {
+    const auto texts = Clear({IDYES, IDNO, IDNO, IDNO});
+    ASSERT_GE(texts.size(), 2u);
+    EXPECT_EQ(texts[1], kRemoved);
+    EXPECT_FALSE(sim.KeyExists(Settings(1)));
+    EXPECT_TRUE(sim.KeyExists(Settings(3)));
 }
 
 }  // namespace

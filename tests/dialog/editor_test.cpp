@@ -36,7 +36,9 @@ TEST_F(Editor, ShowsTheStoredCalibrationAndDeadZones) {
     });
 }
 
-TEST_F(Editor, EveryEditAndCheckBoxWritesAtOnce) {
+// Every change makes the same writes, whichever control it comes from; the R dead zone (1023), which
+// stands twice in the message map, included.
+TEST_F(Editor, EveryEditAndCheckBoxWritesAtOnceAndOnlyOnce) {
     Run([&](Window& w) {
         std::vector<int> edits;
         for (int i = 0; i < AXIS_COUNT; ++i) {
@@ -45,15 +47,19 @@ TEST_F(Editor, EveryEditAndCheckBoxWritesAtOnce) {
             edits.push_back(IDC_CAL_CENTER_X + 2 * i);
             edits.push_back(IDC_CAL_MAX_X + 2 * i);
         }
+        int perChange = sim.ConfigWrites();
+        w.Paste(IDC_DEADZONE_X, "1");
+        perChange = sim.ConfigWrites() - perChange;
+        EXPECT_GT(perChange, 0);
         for (int id : edits) {
             const int writes = sim.ConfigWrites();
             w.Paste(id, "9");
-            EXPECT_GT(sim.ConfigWrites(), writes) << "edit " << id;
+            EXPECT_EQ(sim.ConfigWrites() - writes, perChange) << "edit " << id;
         }
         for (int id : kCalibratedIds) {
             const int writes = sim.ConfigWrites();
             w.Click(id);
-            EXPECT_GT(sim.ConfigWrites(), writes) << "check box " << id;
+            EXPECT_EQ(sim.ConfigWrites() - writes, perChange) << "check box " << id;
         }
     });
 }
@@ -70,6 +76,22 @@ TEST_F(Editor, AValueTypedForACalibratedAxisIsStored) {
     });
     // A new session reads back what the last one stored.
     Run([&](Window& w) { EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "-1000"); });
+}
+
+// An edit writes the hardware configuration only. The gain and the callout are not the editor's:
+// another program's change to them, made after the grid was loaded, survives the edit.
+TEST_F(Editor, AnEditWritesTheHardwareConfigurationOnly) {
+    Run([&](Window& w) {
+        w.Tick();
+        DIJOYCONFIG other = sim.StoredConfig(0);
+        other.dwGain = 5000;
+        other.wszCallout[0] = 'x';
+        sim.StoreConfig(0, other);
+        w.Paste(IDC_CAL_MAX_X, "700");
+        EXPECT_EQ(Stored().jpMax.dwX, 700u);
+        EXPECT_EQ(sim.StoredConfig(0).dwGain, 5000u);
+        EXPECT_EQ(sim.StoredConfig(0).wszCallout[0], other.wszCallout[0]);
+    });
 }
 
 TEST_F(Editor, UncheckingXYStoresTheUncalibratedRangeForXAndY) {
@@ -109,14 +131,36 @@ TEST_F(Editor, InvalidInputIsReportedAndTheStoredValueShownAgain) {
         EXPECT_EQ(std::to_string(Stored().jpCenter.dwX), stored);
         EXPECT_GT(sim.ConfigWrites(), writes) << "the other fields are still written";
 
-        const std::string maximum = w.Text(IDC_CAL_MAX_X);
-        w.Paste(IDC_CAL_MAX_X, "1656");
+        // Each value is checked right after its own read-back: a bad minimum is caught at the minimum.
+        const std::string minimum = w.Text(IDC_CAL_MIN_X);
+        w.Paste(IDC_CAL_MIN_X, "1656");
         EXPECT_EQ(host.MessageBoxes().back().text, "Please enter an integer between -1000 and 1655.");
-        EXPECT_EQ(std::to_string(Stored().jpMax.dwX), maximum) << "a rejected value is never stored";
-        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), maximum);
+        EXPECT_EQ(w.FocusId(), IDC_CAL_MIN_X);
+        EXPECT_EQ(std::to_string(Stored().jpMin.dwX), minimum) << "a rejected value is never stored";
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X), minimum);
         w.Paste(IDC_DEADZONE_X, "-5");
         EXPECT_EQ(host.MessageBoxes().back().text, "Please enter a positive integer.");
         EXPECT_EQ(w.Text(IDC_DEADZONE_X), "5");
+    });
+}
+
+// The first load at start-up fails, so the grid starts empty. Once the joystick object opens, an
+// edit loads the grid first and writes nothing: the empty grid never replaces the stored calibration.
+TEST_F(Editor, AnEditAfterAFailedFirstLoadLoadsFirstAndWritesNothing) {
+    const DIJOYCONFIG before = sim.StoredConfig(0);
+    const DIJOYUSERVALUES values = sim.StoredUserValues();
+    sim.FailCall(SimCall::GetConfig, E_FAIL);
+    Run([&](Window& w) {
+        ASSERT_EQ(w.Text(IDC_CAL_MAX_X), "0");
+        w.Tick();
+        const int writes = sim.ConfigWrites();
+        w.Paste(IDC_DEADZONE_X + 4, "7");
+        EXPECT_EQ(sim.ConfigWrites(), writes);
+        EXPECT_EQ(Flags(), before.hwc.hwv.dwCalFlags);
+        EXPECT_EQ(Stored().jpMax.dwX, before.hwc.hwv.jrvHardware.jpMax.dwX);
+        EXPECT_EQ(sim.StoredUserValues().ruv.jpDeadZone.dwX, values.ruv.jpDeadZone.dwX);
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), std::to_string(before.hwc.hwv.jrvHardware.jpMax.dwX));
+        EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY));
     });
 }
 
@@ -164,6 +208,19 @@ TEST_F(Editor, TheConfigurationChangedMessageReloadsWithoutWriting) {
         EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "999");
         EXPECT_EQ(sim.ConfigWrites(), writes) << "the rewritten edits must not reach the editor";
     });
+}
+
+// The user values are written before the configuration: a program that hears the first announcement
+// of an edited dead zone finds it stored already.
+TEST_F(Editor, TheUserValuesAreWrittenBeforeTheConfiguration) {
+    std::vector<DWORD> heard;  // the X dead zone stored at each announcement
+    sim.SetBroadcast([&](UINT message, WPARAM wParam, LPARAM lParam) {
+        heard.push_back(sim.StoredUserValues().ruv.jpDeadZone.dwX);
+        host.BroadcastMessage(message, wParam, lParam);
+    });
+    Run([&](Window& w) { w.Paste(IDC_DEADZONE_X, "9"); });
+    ASSERT_FALSE(heard.empty());
+    EXPECT_EQ(heard.front(), 9u);
 }
 
 TEST_F(Editor, WritesAnnounceTheChangeAndTheAnnouncementIsQuiet) {

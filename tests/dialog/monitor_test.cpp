@@ -1,4 +1,6 @@
 // The live monitor: four independent reads every tick, shown in "%05d", never touching the edits.
+#include <set>
+
 #include "../support/session.h"
 
 namespace {
@@ -23,7 +25,8 @@ protected:
 TEST_F(Monitor, ShowsAllFourReadsOfTheSelectedJoystick) {
     sim.HoldAxis(0, 0, 512);
     Run([&](Window& w) {
-        EXPECT_EQ(w.Timers().at(IDT_REFRESH), static_cast<UINT>(REFRESH_PERIOD_MS));
+        ASSERT_EQ(w.Timers().count(1971), 1u) << "the refresh timer's id";
+        EXPECT_EQ(w.Timers().at(1971), 50u);
         EXPECT_EQ(w.Text(IDC_JOY_RAW_X), "") << "nothing is shown before the first tick";
         w.Tick();
         EXPECT_EQ(w.Text(IDC_JOY_RAW_X), "00512");
@@ -33,6 +36,23 @@ TEST_F(Monitor, ShowsAllFourReadsOfTheSelectedJoystick) {
         const auto before = Column(w, IDC_JOY_RAW_X);
         Wait(w, 700);
         EXPECT_NE(Column(w, IDC_JOY_RAW_X), before) << "the other axes move with time";
+    });
+}
+
+// Six axes held at six different positions: each DirectInput field shows its own axis, in both
+// columns. The calibrated reads of both interfaces apply the same calibration, so they agree.
+TEST_F(Monitor, EachDirectInputFieldShowsItsOwnAxis) {
+    const LONG held[AXIS_COUNT] = {101, 202, 303, 404, 505, 606};
+    for (int axis = 0; axis < AXIS_COUNT; ++axis) sim.HoldAxis(0, axis, held[axis]);
+    Run([&](Window& w) {
+        w.Tick();
+        for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+            SCOPED_TRACE("axis " + std::to_string(axis));
+            EXPECT_EQ(w.Text(kDiRawIds[axis]), "00" + std::to_string(held[axis]));
+            EXPECT_EQ(w.Text(kDiCookedIds[axis]), w.Text(IDC_JOY_COOKED_X + axis));
+        }
+        const auto cooked = Column(w, kDiCookedIds);
+        EXPECT_EQ(std::set<std::string>(cooked.begin(), cooked.end()).size(), cooked.size()) << "six different values";
     });
 }
 
@@ -99,6 +119,24 @@ TEST_F(Monitor, TicksLeaveWhatTheUserIsTypingAlone) {
         EXPECT_EQ(w.Text(IDC_CAL_MIN_X + 4), "123");
         EXPECT_EQ(host.MessageBoxes().size(), boxes);
     });
+}
+
+TEST_F(Monitor, TicksBehindAValidationMessageLeaveTheRejectedTextAlone) {
+    // "-" does not parse, so its field keeps the old value; a number above the range is restored to
+    // it. Either way the field differs from what the edit shows while the message is up.
+    for (const std::string& rejected : {std::string("-"), std::to_string(kCalibrationHigh + 1)}) {
+        SCOPED_TRACE(rejected);
+        Run([&](Window& w) {
+            std::string shownBehind;
+            host.SetMessageBoxHandler([&](const headless::MessageBoxRecord&) {
+                Wait(w, 150);
+                shownBehind = w.Text(IDC_CAL_MIN_X);
+                return IDOK;
+            });
+            w.Paste(IDC_CAL_MIN_X, rejected);
+            EXPECT_EQ(shownBehind, rejected);
+        });
+    }
 }
 
 TEST_F(Monitor, AQuietTickRewritesOnlyWhatChanged) {

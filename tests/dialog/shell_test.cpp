@@ -68,6 +68,29 @@ TEST_F(Shell, IconsInBothSizesAndTheMinimisedPaint) {
     });
 }
 
+// A host that gives the dialog a client area one pixel wider than its template: an odd width.
+class OddWidthHost : public headless::HeadlessHost {
+public:
+    void GetClientRect(HWND wnd, RECT* rect) override {
+        HeadlessHost::GetClientRect(wnd, rect);
+        rect->right += 1;
+    }
+};
+
+TEST_F(Shell, TheMinimisedIconIsCentredOnAnOddWidthToo) {
+    OddWidthHost odd;  // takes over from the session's host
+    odd.OnDialog(IDD_PADWRIGHT_DIALOG, [&](Window& w) {
+        w.Minimise(true);
+        const headless::PaintRecord minimised = w.Paint();
+        // Client area 589 x 367 pixels, icon 32 x 32: (589 - 32 + 1) / 2, (367 - 32 + 1) / 2.
+        EXPECT_EQ(minimised.iconX, 279);
+        EXPECT_EQ(minimised.iconY, 168);
+    });
+    CPadwrightDlg dlg;
+    dlg.DoModal();
+    AfxSetHost(&host);
+}
+
 TEST_F(Shell, UpDownRangesAndStepping) {
     Run([&](Window& w) {
         for (int i = 0; i < AXIS_COUNT; ++i) {
@@ -82,14 +105,25 @@ TEST_F(Shell, UpDownRangesAndStepping) {
     });
 }
 
-TEST_F(Shell, ClosingTheDialogReleasesTheJoystick) {
-    Run([&](Window& w) {
-        w.Tick();
-        EXPECT_GT(sim.LiveInterfaces(), 0);
-        w.Click(IDCANCEL);
-    });
-    EXPECT_EQ(sim.LiveInterfaces(), 0);
-    EXPECT_EQ(sim.OpenKeyHandles(), 0u);
+TEST_F(Shell, ClosingTheDialogReleasesTheJoystickAndWritesNothing) {
+    const std::pair<const char*, std::function<void(Window&)>> ways[] = {
+        {"&Close", [](Window& w) { w.Click(IDCANCEL); }},
+        {"Enter", [](Window& w) { w.PressEnter(); }},
+    };
+    for (const auto& [name, close] : ways) {
+        SCOPED_TRACE(name);
+        int writes = 0;
+        Run([&](Window& w) {
+            w.Tick();
+            EXPECT_GT(sim.LiveInterfaces(), 0);
+            writes = sim.ConfigWrites();
+            close(w);
+            EXPECT_TRUE(w.Ended());
+        });
+        EXPECT_EQ(sim.ConfigWrites(), writes);
+        EXPECT_EQ(sim.LiveInterfaces(), 0);
+        EXPECT_EQ(sim.OpenKeyHandles(), 0u);
+    }
 }
 
 }  // namespace

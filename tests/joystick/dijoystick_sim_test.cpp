@@ -93,10 +93,16 @@ TEST_P(OpenFailure, LeavesWhatItObtainedHeldUntilTheNextClose) {
         EXPECT_EQ(joystick.m_userValues.ruv.jpDeadZone.dwX, 0u);
     }
 
+    const int polls = sim.CallCount(SimCall::Poll);
+    const int reads = sim.CallCount(SimCall::GetDeviceState);
     const HRESULT read = joystick.ReadState();
     if (!step.open) {
         EXPECT_EQ(read, S_OK);
         EXPECT_TRUE(AllZero(joystick.m_state));
+    } else {
+        // The device an Open obtained before failing is still polled and read.
+        EXPECT_GT(sim.CallCount(SimCall::Poll), polls);
+        EXPECT_EQ(sim.CallCount(SimCall::GetDeviceState), reads + 1);
     }
 
     EXPECT_EQ(joystick.Close(), S_OK);
