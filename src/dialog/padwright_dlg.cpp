@@ -2,6 +2,7 @@
 // duties (About entry, icons), device selection, the live monitor and the calibration editor.
 #include "dialog/padwright_dlg.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <string>
@@ -65,25 +66,49 @@ void ShowAxes(CString (&out)[AXIS_COUNT], const DIJOYSTATE& state) {
     ShowAxes(out, state.lX, state.lY, state.lZ, state.lRz, state.rglSlider[0], state.rglSlider[1]);
 }
 
+// Opens a key of the joystick branch where Windows keeps it: HKEY_LOCAL_MACHINE on the systems
+// Padwright was first written for, HKEY_CURRENT_USER on Windows 2000 and later.
+bool OpenJoystickKey(CJoystickServices& system, const char* path, HKEY* key) {
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        *key = nullptr;
+        if (system.RegOpenKeyA(hive, path, key) == ERROR_SUCCESS) return true;
+    }
+    return false;
+}
+
 // Reads joystick `id`'s name from the settings key its capabilities name; "not installed!" when
-// that key does not open. The value is taken only as a string, and never past the buffer.
+// that key does not open. Where the name value names a device key of the OEM branch that holds a
+// display name, that name is shown. Values are taken only as strings, and never past the buffer.
 CString ReadDeviceName(int id) {
     CJoystickServices& system = JoystickServices();
     JOYCAPSA caps;
     std::memset(&caps, 0, sizeof(caps));
-    system.joyGetDevCapsA(static_cast<UINT_PTR>(id), &caps, sizeof(caps));
+    /*MMRESULT*/ system.joyGetDevCapsA(static_cast<UINT_PTR>(id), &caps, sizeof(caps));  // cleared record on failure
     const std::string driverKey(caps.szRegKey, strnlen(caps.szRegKey, sizeof(caps.szRegKey)));
 
     CString path;
     path.Format("%s\\%s\\%s", kJoystickRegistryBase, driverKey.c_str(), "CurrentJoystickSettings");
     HKEY key = nullptr;
-    if (system.RegOpenKeyA(HKEY_LOCAL_MACHINE, path, &key) != ERROR_SUCCESS) return CString("not installed!");
+    if (!OpenJoystickKey(system, path, &key)) return CString("not installed!");
 
     CString valueName;
     valueName.Format("Joystick%dOEMName", id + 1);
     char buffer[260];
     QueryRegistryString(system, key, valueName, buffer, sizeof(buffer));  // result not needed: empty on failure
     system.RegCloseKey(key);
+    if (buffer[0] == '\0') return CString(buffer);
+
+    CString oemPath;
+    oemPath.Format("%s\\%s", kJoystickOemBranch, buffer);
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        HKEY oem = nullptr;
+        if (system.RegOpenKeyA(hive, oemPath, &oem) != ERROR_SUCCESS) continue;
+        char display[260];
+        const bool named = QueryRegistryString(system, oem, "OEMName", display, sizeof(display)) == ERROR_SUCCESS &&
+                           display[0] != '\0';
+        system.RegCloseKey(oem);
+        if (named) return CString(display);
+    }
     return CString(buffer);
 }
 
@@ -146,11 +171,11 @@ void CPadwrightDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_POLLED_DEVICE, m_polledDevice);
     for (int i = 0; i < AXIS_COUNT; ++i) {
         DDX_Text(pDX, IDC_CAL_MIN_X + 2 * i,    m_calMin[i]);
-        DDV_MinMaxLong(pDX, m_calMin[i],        kCalibrationLow, kCalibrationHigh);
+        DDV_MinMaxLong(pDX, m_calMin[i],        m_calLow, m_calHigh);
         DDX_Text(pDX, IDC_CAL_CENTER_X + 2 * i, m_calCenter[i]);
-        DDV_MinMaxLong(pDX, m_calCenter[i],     kCalibrationLow, kCalibrationHigh);
+        DDV_MinMaxLong(pDX, m_calCenter[i],     m_calLow, m_calHigh);
         DDX_Text(pDX, IDC_CAL_MAX_X + 2 * i,    m_calMax[i]);
-        DDV_MinMaxLong(pDX, m_calMax[i],        kCalibrationLow, kCalibrationHigh);
+        DDV_MinMaxLong(pDX, m_calMax[i],        m_calLow, m_calHigh);
     }
     for (int i = 0; i < AXIS_COUNT; ++i) {
         DDX_Text(pDX, IDC_DEADZONE_X + 2 * i,   m_deadZone[i]);
@@ -240,6 +265,8 @@ void CPadwrightDlg::OnNext() {
     // joystick's calibration onto this one. Until a load succeeds the grid still shows the previous
     // joystick and counts as not loaded. The reload also shows the new device line.
     m_gridLoaded = FALSE;
+    m_unitsTaken = FALSE;
+    m_refusalTold = FALSE;
     LoadFromDevice(FALSE);
 }
 
@@ -297,18 +324,70 @@ bool ReloadRecords(CDIJoystick& joystick) {
 
 }  // namespace
 
+// A joystick stores its calibration in gameport numbers when every stored value lies within the
+// range a gameport technician works in; otherwise (a USB joystick on Windows 2000 and later, 0..65535
+// for a 16-bit axis) in the device's own units.
+void CPadwrightDlg::TakeUnits(const JOYRANGE& stored) {
+    JOYRANGE range = stored;
+    LONG lowest = 0;
+    LONG highest = 0;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        for (LONG value : {static_cast<LONG>(Axis(range.jpMin, i)), static_cast<LONG>(Axis(range.jpCenter, i)),
+                           static_cast<LONG>(Axis(range.jpMax, i))}) {
+            lowest = value < lowest ? value : lowest;
+            highest = value > highest ? value : highest;
+        }
+    }
+    const bool gameport = lowest >= kCalibrationLow && highest <= kCalibrationHigh;
+    LONG low = kCalibrationLow;
+    LONG high = kCalibrationHigh;
+    if (!gameport) {
+        low = lowest < 0 ? (lowest < kSignedDeviceUnitsLow ? lowest : kSignedDeviceUnitsLow) : 0;
+        high = lowest < 0 ? kSignedDeviceUnitsHigh : kDeviceUnitsHigh;
+        high = highest > high ? highest : high;
+    }
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        // Gameport joysticks show an axis without calibration as 0, 328, 655. In device units the axis
+        // keeps the range it stored when selected, so that marking it calibrated again stores numbers
+        // of its own units, never gameport ones; an empty range becomes the whole range.
+        LONG min = static_cast<LONG>(Axis(range.jpMin, i));
+        LONG center = static_cast<LONG>(Axis(range.jpCenter, i));
+        LONG max = static_cast<LONG>(Axis(range.jpMax, i));
+        if (gameport) {
+            min = kUncalibratedMin;
+            center = kUncalibratedCenter;
+            max = kUncalibratedMax;
+        } else if (min >= max) {
+            min = low;
+            max = high;
+            center = static_cast<LONG>((static_cast<int64_t>(low) + high) / 2);
+        }
+        m_uncalMin[i] = min;
+        m_uncalCenter[i] = center;
+        m_uncalMax[i] = max;
+    }
+    if (low != m_calLow || high != m_calHigh) {
+        m_calLow = low;
+        m_calHigh = high;
+        for (int id = IDC_CAL_MIN_X + 1; id <= IDC_CAL_MAX_X + 2 * (AXIS_COUNT - 1) + 1; id += 2)
+            SetSpinRange(id, static_cast<int>(low), static_cast<int>(high));
+    }
+    m_unitsTaken = TRUE;
+}
+
 void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
     if (m_pJoystick && m_pJoystick->IsOpen() && ReloadRecords(*m_pJoystick)) {
         const JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
+        if (!m_unitsTaken) TakeUnits(hwv.jrvHardware);
         for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k)
             m_calibrated[k] = useDefaults ? FALSE : static_cast<BOOL>((hwv.dwCalFlags >> k) & 1);
 
         JOYRANGE range = hwv.jrvHardware;
         for (int i = 0; i < AXIS_COUNT; ++i) {
             const bool calibrated = m_calibrated[FlagOfAxis(i)];
-            m_calMin[i] = calibrated ? static_cast<LONG>(Axis(range.jpMin, i)) : kUncalibratedMin;
-            m_calCenter[i] = calibrated ? static_cast<LONG>(Axis(range.jpCenter, i)) : kUncalibratedCenter;
-            m_calMax[i] = calibrated ? static_cast<LONG>(Axis(range.jpMax, i)) : kUncalibratedMax;
+            m_calMin[i] = calibrated ? static_cast<LONG>(Axis(range.jpMin, i)) : m_uncalMin[i];
+            m_calCenter[i] = calibrated ? static_cast<LONG>(Axis(range.jpCenter, i)) : m_uncalCenter[i];
+            m_calMax[i] = calibrated ? static_cast<LONG>(Axis(range.jpMax, i)) : m_uncalMax[i];
         }
 
         JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
@@ -333,13 +412,37 @@ void CPadwrightDlg::ApplyToDevice() {
         Axis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(m_calMax[i]);
         Axis(m_pJoystick->m_userValues.ruv.jpDeadZone, i) = m_deadZone[i];
     }
-    m_pJoystick->SaveUserValues();
-    m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
+    // A refused write is not retried: the reload that follows shows what is stored, and the user is
+    // told once per selection why (TellRefusedSave).
+    const HRESULT userValuesResult = m_pJoystick->SaveUserValues();
+    const HRESULT configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
+    m_saveResult = configResult < 0 ? configResult : userValuesResult;
+}
+
+void CPadwrightDlg::TellRefusedSave(HRESULT result) {
+    if (result >= 0 || m_refusalTold) return;
+    m_refusalTold = TRUE;
+    CString message;
+    if (result == static_cast<HRESULT>(DIERR_INSUFFICIENTPRIVS)) {
+        message.Format("Windows did not store the change to joystick %d: changing its calibration needs "
+                       "administrator rights.\n\nThe values shown are those stored. Start Padwright as an "
+                       "administrator to change them.",
+                       m_joystickId);
+    } else {
+        message.Format("Windows did not store the change to joystick %d (error 0x%08lX).\n\nThe values shown "
+                       "are those stored.",
+                       m_joystickId, static_cast<unsigned long>(static_cast<DWORD>(result)));
+    }
+    AfxMessageBox(message, MB_OK);
 }
 
 void CPadwrightDlg::OnDefaultValues() {
     LoadFromDevice(TRUE);
     ApplyToDevice();
+    if (m_saveResult < 0) {
+        LoadFromDevice(FALSE);  // show what is stored, not the defaults that were refused
+        TellRefusedSave(m_saveResult);
+    }
 }
 
 void CPadwrightDlg::OnCalibrationEdited() {
@@ -353,8 +456,10 @@ void CPadwrightDlg::OnCalibrationEdited() {
         return;
     }
     ApplyToDevice();
+    const HRESULT edit = m_saveResult;  // whether the edit itself was stored
     LoadFromDevice(FALSE);
     ApplyToDevice();
+    TellRefusedSave(edit);
 }
 
 LRESULT CPadwrightDlg::OnJoyConfigChanged(WPARAM, LPARAM) {

@@ -9,6 +9,16 @@
 
 class CDIJoystick;
 
+// Ranges the editor accepts: a gameport joystick's calibration (the raw travel 0..655 with room on
+// both sides), and, for a joystick whose calibration is kept in its own units, the range of a 16-bit
+// axis, unsigned or signed.
+inline constexpr LONG kCalibrationLow = -1000;
+inline constexpr LONG kCalibrationHigh = 1655;
+inline constexpr LONG kDeviceUnitsHigh = 65535;
+inline constexpr LONG kSignedDeviceUnitsLow = -32768;
+inline constexpr LONG kSignedDeviceUnitsHigh = 32767;
+inline constexpr DWORD kDeadZoneHigh = 100;
+
 // Number of the registered "MSJSTICK_VJOYD_MSGSTR" message, registered while the program starts.
 extern const UINT WM_JOYCONFIGCHANGED;
 
@@ -34,6 +44,19 @@ public:
     BOOL m_calibrated[CALIBRATION_FLAG_COUNT] = {};
     // TRUE while the grid holds what was loaded from the selected joystick; only then does an edit write.
     BOOL m_gridLoaded = FALSE;
+    // The units of the selected joystick's calibration, taken from what it stores when it is first
+    // loaded after a selection: the range the grid accepts, and the values shown and written for an
+    // axis not marked calibrated (0, 328, 655 for a gameport joystick).
+    BOOL m_unitsTaken = FALSE;
+    LONG m_calLow = kCalibrationLow;
+    LONG m_calHigh = kCalibrationHigh;
+    LONG m_uncalMin[AXIS_COUNT] = {};
+    LONG m_uncalCenter[AXIS_COUNT] = {};
+    LONG m_uncalMax[AXIS_COUNT] = {};
+    // The result of the last write (its configuration's, else its user values'), and whether a refused
+    // write was told since the selection.
+    HRESULT m_saveResult = S_OK;
+    BOOL m_refusalTold = FALSE;
     CString m_diCooked[AXIS_COUNT];
     CString m_diRaw[AXIS_COUNT];
     HICON m_hIcon;
@@ -47,6 +70,8 @@ protected:
     void SetSpinRange(int id, int lower, int upper);
     void LoadFromDevice(BOOL useDefaults);
     void ApplyToDevice();
+    void TakeUnits(const JOYRANGE& stored);
+    void TellRefusedSave(HRESULT result);
 
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
@@ -67,10 +92,10 @@ extern const int kDiRawIds[AXIS_COUNT];
 // Check boxes of the five calibration flags, in flag order.
 extern const int kCalibratedIds[CALIBRATION_FLAG_COUNT];
 
-// Ranges the editor accepts.
-inline constexpr LONG kCalibrationLow = -1000;
-inline constexpr LONG kCalibrationHigh = 1655;
-inline constexpr DWORD kDeadZoneHigh = 100;
-
-// The joystick branch of the registry, below HKEY_LOCAL_MACHINE.
+// The joystick branch of the registry: below HKEY_LOCAL_MACHINE, and on Windows 2000 and later also
+// (Windows 10 and 11: only) below HKEY_CURRENT_USER.
 inline constexpr const char* kJoystickRegistryBase = "System\\CurrentControlSet\\Control\\MediaResources\\Joystick";
+// Where the OEM name value of the joystick settings points on Windows 2000 and later: a key per device
+// type whose OEMName value is the name to show.
+inline constexpr const char* kJoystickOemBranch =
+    "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM";

@@ -17,6 +17,7 @@ class Session : public ::testing::Test {
 protected:
     explicit Session(const std::vector<SimController>& controllers = CSimPlatform::DefaultControllers())
         : sim(controllers) {}
+    explicit Session(const SimMachine& machine) : sim(machine) {}
 
     void SetUp() override {
         SetJoystickServices(&sim);

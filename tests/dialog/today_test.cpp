@@ -1,0 +1,110 @@
+// The dialog on a Windows 10/11 machine: names looked up per user and through the OEM branch,
+// calibration kept in the device's own units, and writes that Windows refuses.
+#include "../support/session.h"
+
+namespace {
+
+using headless::Window;
+
+const std::string kOem = CSimPlatform::kOemBranch;
+
+class Today : public Session {
+protected:
+    explicit Today(SimMachine machine = SimMachine::Modern()) : Session(machine) {}
+    JOYRANGE Stored(UINT number = 0) { return sim.StoredConfig(number).hwc.hwv.jrvHardware; }
+    DWORD Flags(UINT number = 0) { return sim.StoredConfig(number).hwc.hwv.dwCalFlags; }
+    std::vector<std::string> Boxes() {
+        std::vector<std::string> texts;
+        for (const auto& box : host.MessageBoxes()) texts.push_back(box.text);
+        return texts;
+    }
+};
+
+TEST_F(Today, NamesComeFromTheCurrentUsersSettingsThroughTheOemBranch) {
+    // The gamepad's display name only under HKEY_CURRENT_USER; the wheel's OEM key without a name.
+    ASSERT_TRUE(sim.SetStringValue(HKEY_CURRENT_USER, kOem + "\\VID_1209&PID_5702", "OEMName", "Pad (per user)"));
+    ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5702", "OEMName", REG_DWORD, "\1\0\0\0", 4));
+    ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5703", "OEMName", REG_DWORD, "\1\0\0\0", 4));
+    Run([&](Window& w) {
+        EXPECT_EQ(Line(w), "0: Virtual HOTAS Stick (USB)");
+        w.Click(IDC_NEXT);
+        EXPECT_EQ(Line(w), "1: Pad (per user)") << "a key without the name under HKLM, the name under HKCU";
+        w.Click(IDC_NEXT);
+        EXPECT_EQ(Line(w), "2: VID_1209&PID_5703") << "no usable display name: the value itself";
+        w.Click(IDC_NEXT);
+        EXPECT_EQ(Line(w), "3: not installed!");
+    });
+    EXPECT_EQ(sim.OpenKeyHandles(), 0u);
+}
+
+TEST_F(Today, ASixteenBitCalibrationIsEditedInItsOwnUnits) {
+    Run([&](Window& w) {
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535");
+        EXPECT_EQ(w.SpinRange(IDC_CAL_MAX_X + 1), std::make_pair(0, 65535));
+        w.Paste(IDC_CAL_MAX_X, "60000");
+        EXPECT_EQ(Stored().jpMax.dwX, 60000u);
+        EXPECT_EQ(Stored().jpMax.dwY, 65535u) << "the other values are written as loaded";
+
+        w.Paste(IDC_CAL_MIN_X + 2, "70000");
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"Please enter an integer between 0 and 65535."});
+        EXPECT_EQ(w.FocusId(), IDC_CAL_MIN_X + 2);
+        EXPECT_EQ(Stored().jpMin.dwY, 0u);
+        EXPECT_EQ(Stored().jpMax.dwX, 60000u);
+    });
+}
+
+// Marking an axis uncalibrated and calibrated again, or "Default values", never leaves a 16-bit
+// axis calibrated over the gameport's 0..655.
+TEST_F(Today, UncalibratedAxesKeepTheirOwnRangeAndDefaultsWriteNoGameportNumbers) {
+    Run([&](Window& w) {
+        EXPECT_EQ(w.Text(IDC_CAL_CENTER_X + 2 * 3), "32767") << "R is not calibrated: its stored range";
+        w.Click(IDC_CALIBRATED_Z);  // off
+        EXPECT_EQ(Flags() & JOY_ISCAL_Z, 0u);
+        w.Click(IDC_CALIBRATED_Z);  // on again
+        EXPECT_NE(Flags() & JOY_ISCAL_Z, 0u);
+        EXPECT_EQ(Stored().jpMin.dwZ, 0u);
+        EXPECT_EQ(Stored().jpCenter.dwZ, 32767u);
+        EXPECT_EQ(Stored().jpMax.dwZ, 65535u);
+
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_EQ(Flags(), 0u);
+        EXPECT_EQ(Stored().jpMax.dwX, 65535u);
+        EXPECT_EQ(Stored().jpCenter.dwV, 32767u);
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535");
+        EXPECT_TRUE(Boxes().empty());
+    });
+}
+
+class TodayWithoutRights : public Today {
+protected:
+    static SimMachine Machine() {
+        SimMachine machine = SimMachine::Modern();
+        machine.joyConfigNeedsElevation = true;
+        return machine;
+    }
+    TodayWithoutRights() : Today(Machine()) {}
+};
+
+TEST_F(TodayWithoutRights, ARefusedWriteIsToldOncePerSelectionAndTheStoredValuesStay) {
+    const std::string refused =
+        "Windows did not store the change to joystick 0: changing its calibration needs administrator rights.\n\n"
+        "The values shown are those stored. Start Padwright as an administrator to change them.";
+    Run([&](Window& w) {
+        w.Paste(IDC_CAL_MAX_X, "60000");
+        EXPECT_EQ(Boxes(), std::vector<std::string>{refused});
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535") << "the grid shows what is stored";
+        w.Paste(IDC_DEADZONE_X, "9");
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_EQ(Boxes().size(), 1u) << "told once per selection";
+        EXPECT_EQ(w.Text(IDC_DEADZONE_X), "5");
+        EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY)) << "the refused defaults are not shown as if stored";
+
+        for (int i = 0; i < 16; ++i) w.Click(IDC_NEXT);
+        w.Paste(IDC_CAL_MAX_X, "60000");
+        EXPECT_EQ(Boxes().size(), 2u) << "told again after a new selection";
+    });
+    EXPECT_EQ(Stored().jpMax.dwX, 65535u);
+    EXPECT_FALSE(sim.ConfigAcquired());
+}
+
+}  // namespace
