@@ -3,8 +3,11 @@
 // configuration-changed message, and now and then one DirectInput or registry call made to fail.
 // After every step the dialog is still open, at most one joystick object's interfaces are alive,
 // no registry key is left open, and the configuration store holds nothing the editor may not write:
-// calibration values within -1000..1655, dead zones within 0..100, each joystick's type, buttons and
-// axis flags and the global ranges as they were. When the dialog closes, everything is released.
+// calibration values within -1000..1655 for a joystick in gameport numbers and within a 16-bit axis's
+// range for one in its own units, dead zones within 0..100, each joystick's type, buttons and axis
+// flags and the global ranges as they were. When the dialog closes, everything is released. Each input
+// runs on the gameport machine and again on the Windows 10/11 one, whose standard user may be refused
+// the configuration writes.
 #include <cstring>
 #include <iterator>
 #include <string>
@@ -38,20 +41,36 @@ const SimCall kFaults[] = {SimCall::DirectInputCreate, SimCall::DIQueryInterface
 
 LONG Signed(DWORD v) { return static_cast<LONG>(v); }
 
-bool CalibrationInRange(const JOYPOS& pos) {
+struct Range {
+    LONG low;
+    LONG high;
+};
+
+bool CalibrationInRange(const JOYPOS& pos, Range range) {
     for (DWORD v : {pos.dwX, pos.dwY, pos.dwZ, pos.dwR, pos.dwU, pos.dwV})
-        if (Signed(v) < -1000 || Signed(v) > 1655) return false;
+        if (Signed(v) < range.low || Signed(v) > range.high) return false;
     return true;
 }
 
-}  // namespace
+// What the editor may store for a joystick: gameport numbers where it stores them, else 16-bit units.
+Range AllowedRange(const DIJOYCONFIG& config) {
+    const JOYRANGE& r = config.hwc.hwv.jrvHardware;
+    const Range gameport{-1000, 1655};
+    const bool inGameport = CalibrationInRange(r.jpMin, gameport) && CalibrationInRange(r.jpCenter, gameport) &&
+                            CalibrationInRange(r.jpMax, gameport);
+    return inGameport ? gameport : Range{-32768, 65535};
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+void RunSession(const uint8_t* data, size_t size, const SimMachine& machine) {
     fuzz::Bytes in(data, size);
-    Desk desk;
+    Desk desk(machine);
     const std::vector<int> edits = EditIds();
     std::vector<DIJOYCONFIG> initial;
-    for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) initial.push_back(desk.sim.StoredConfig(n));
+    std::vector<Range> allowed;
+    for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) {
+        initial.push_back(desk.sim.StoredConfig(n));
+        allowed.push_back(AllowedRange(initial.back()));
+    }
     const DIJOYUSERVALUES initialUser = desk.sim.StoredUserValues();
 
     desk.Run([&](headless::Window& w, CPadwrightDlg&) {
@@ -86,9 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) {
                 const DIJOYCONFIG stored = desk.sim.StoredConfig(n);
                 const JOYREGHWCONFIG& hwc = stored.hwc;
-                FUZZ_CHECK(CalibrationInRange(hwc.hwv.jrvHardware.jpMin) &&
-                               CalibrationInRange(hwc.hwv.jrvHardware.jpCenter) &&
-                               CalibrationInRange(hwc.hwv.jrvHardware.jpMax),
+                FUZZ_CHECK(CalibrationInRange(hwc.hwv.jrvHardware.jpMin, allowed[n]) &&
+                               CalibrationInRange(hwc.hwv.jrvHardware.jpCenter, allowed[n]) &&
+                               CalibrationInRange(hwc.hwv.jrvHardware.jpMax, allowed[n]),
                            "joystick %u stores a calibration value out of range (X min %ld)", n,
                            static_cast<long>(Signed(hwc.hwv.jrvHardware.jpMin.dwX)));
                 FUZZ_CHECK(hwc.dwType == initial[n].hwc.dwType && hwc.hws.dwFlags == initial[n].hwc.hws.dwFlags &&
@@ -107,5 +126,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     });
     FUZZ_CHECK(desk.sim.LiveInterfaces() == 0, "%d interfaces outlive the dialog", desk.sim.LiveInterfaces());
     FUZZ_CHECK(!desk.sim.ConfigAcquired(), "the configuration is still acquired after the dialog closed");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    RunSession(data, size, SimMachine::Legacy());
+    SimMachine modern = SimMachine::Modern();
+    modern.joyConfigNeedsElevation = size % 2 == 1;  // both answers to whether writing needs the rights
+    RunSession(data, size, modern);
     return 0;
 }

@@ -16,7 +16,8 @@
 class Desk {
 public:
     explicit Desk(const std::vector<SimController>& controllers = CSimPlatform::DefaultControllers())
-        : sim(controllers) {
+        : Desk(LegacyMachine(controllers)) {}
+    explicit Desk(const SimMachine& machine) : sim(machine) {
         SetJoystickServices(&sim);
         sim.SetClock([this] { return now; });
         sim.SetBroadcast([this](UINT message, WPARAM wParam, LPARAM lParam) {
@@ -24,6 +25,11 @@ public:
         });
     }
     ~Desk() { SetJoystickServices(nullptr); }
+    static SimMachine LegacyMachine(const std::vector<SimController>& controllers) {
+        SimMachine machine;
+        machine.controllers = controllers;
+        return machine;
+    }
     Desk(const Desk&) = delete;
     Desk& operator=(const Desk&) = delete;
 
