@@ -371,6 +371,19 @@ run_real() {
   answer ok "All calibration information has been deleted." >/dev/null
   drive no-box 1000 || fail "a message box followed the closing message"
 
+  step "a name kept per user, as Windows 10/11 keeps it, shows through the OEM branch"
+  # Without a controller Wine reports no driver key, so the settings key is looked for right below
+  # the base key (the empty component is skipped, as Windows does).
+  local user_base='HKCU\System\CurrentControlSet\Control\MediaResources\Joystick'
+  local user_oem='HKCU\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM'
+  wine_run reg add "$user_base\CurrentJoystickSettings" /v Joystick1OEMName /d 'VID_1209&PID_5701' /f \
+    >>"$log" 2>&1 || fail "cannot seed the per-user settings"
+  wine_run reg add "$user_oem\VID_1209&PID_5701" /v OEMName /d 'Seeded Stick (per user)' /f >>"$log" 2>&1 ||
+    fail "cannot seed the OEM name"
+  local i
+  for i in $(seq 1 15); do drive click 1012; done
+  expect_text 1013 "0: Seeded Stick (per user)"
+
   step "closing through the system menu ends the program"
   drive syscommand 0xF060
   drive wait-gone 10000 || fail "the dialog did not close"
