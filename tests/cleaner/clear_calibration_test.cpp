@@ -22,6 +22,8 @@ const char* const kRemoveQuestion =
 const char* const kRemoved = "All game controllers have been deleted.\n";
 const char* const kNothingFound = "No calibration information was found. Probably already deleted.";
 const char* const kAllDeleted = "All calibration information has been deleted.";
+const char* const kNoneDeleted = "The calibration information found could not be deleted.";
+const char* const kSomeDeleted = "Some calibration information has been deleted, but not all of it could be.";
 
 std::string Question(const std::string& path) {
     return "Found calibration information at\n>" + path + "<\n\nDo you want to delete the calibration stored?";
@@ -81,8 +83,10 @@ TEST_F(Cleaner, RemovalWithNoCalibrationLeft) {
     EXPECT_EQ(Clear({IDYES}), (std::vector<std::string>{kRemoveQuestion, kRemoved, kNothingFound}));
 }
 
+// A refusal for lack of rights has a message of its own (ModernCleaner below); any other failure
+// keeps these.
 TEST_F(Cleaner, AFailedRemovalIsReportedAndTheScanGoesOn) {
-    sim.FailCall(SimCall::RegDeleteKey, ERROR_ACCESS_DENIED);
+    sim.FailCall(SimCall::RegDeleteKey, ERROR_KEY_DELETED);
     const int notifications = sim.Notifications();
     const auto texts = Clear({IDYES, IDNO, IDNO, IDNO});
     ASSERT_GE(texts.size(), 3u);
@@ -93,11 +97,11 @@ TEST_F(Cleaner, AFailedRemovalIsReportedAndTheScanGoesOn) {
 }
 
 TEST_F(Cleaner, AFailedKeyDeletionIsReportedAndCountsAsNotDeleted) {
-    sim.FailCall(SimCall::RegDeleteKey, ERROR_ACCESS_DENIED, 1, 1);  // the first calibration key
+    sim.FailCall(SimCall::RegDeleteKey, ERROR_KEY_DELETED, 1, 1);  // the first calibration key
     const auto texts = Clear({IDYES, IDYES, IDNO, IDNO});
     ASSERT_GE(texts.size(), 4u);
     EXPECT_EQ(texts[3], "An error occured while trying to delete:\n>" + kOldCal2 + "<!");
-    EXPECT_EQ(texts.back(), kNothingFound);
+    EXPECT_EQ(texts.back(), kNoneDeleted) << "a failed deletion is not \"nothing found\"";
     EXPECT_TRUE(sim.KeyExists(kOldCal2));
 }
 
@@ -224,6 +228,137 @@ TEST_F(CleanerWithADriverKeyPerNumber, RemovesTheSettingsOfTheLowestAnsweringNum
     EXPECT_EQ(texts[1], kRemoved);
     EXPECT_FALSE(sim.KeyExists(Settings(1)));
     EXPECT_TRUE(sim.KeyExists(Settings(3)));
+}
+
+}  // namespace
+
+namespace {
+
+// A key below a calibration key: Windows deletes no key that still has subkeys, so the deletion fails.
+TEST_F(Cleaner, AKeyWithSubkeysKeepsTheOldMessageAndTheClosingSaysNotAllWent) {
+    ASSERT_TRUE(sim.AddKey(kOldCal2 + "\\Axes"));
+    const auto texts = Clear({IDYES, IDYES, IDYES, IDNO});
+    const std::vector<std::string> expected = {kRemoveQuestion,
+                                               kRemoved,
+                                               Question(kOldCal2),
+                                               "An error occured while trying to delete:\n>" + kOldCal2 + "<!",
+                                               Question(kDriverCal),
+                                               "Calibration found and deleted.",
+                                               Question(kOldCal1),
+                                               kSomeDeleted};
+    EXPECT_EQ(texts, expected);
+    EXPECT_TRUE(sim.KeyExists(kOldCal2 + "\\Axes"));
+    EXPECT_FALSE(sim.KeyExists(kDriverCal));
+}
+
+const std::string kUser = "HKEY_CURRENT_USER\\";
+const std::string kModernSettings = kBase + "\\DINPUT.DLL\\CurrentJoystickSettings";
+const std::string kModernCal = kBase + "\\DINPUT.DLL\\JoystickSettings";
+const std::string kStick = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5701");
+const std::string kPad = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5702");
+const std::string kWheel = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5703");
+
+std::string Refused(const std::string& shownPath) {
+    return "Windows refused to delete\n>" + shownPath +
+           "<\n\nDeleting it needs administrator rights: start Padwright as an administrator to remove it.";
+}
+
+// Windows 10/11: settings and DirectInput's per-device calibration under the user's hive, a left-over
+// calibration key under the local machine. The stick's calibration holds subkeys, as Windows writes it.
+class ModernCleaner : public Cleaner {
+protected:
+    void Machine(bool elevated) {
+        sim.Rebuild(SimMachine::Modern(elevated));
+        sim.SetClock([this] { return now; });
+        ASSERT_TRUE(sim.AddKey(HKEY_CURRENT_USER, kStick + "\\0\\Type\\Axes\\0"));
+        ASSERT_TRUE(sim.AddKey(HKEY_CURRENT_USER, kStick + "\\0\\Type\\Axes\\1"));
+    }
+};
+
+TEST_F(ModernCleaner, AStandardUserDeletesTheUsersKeysAndIsToldTheMachinesNeedsAnAdministrator) {
+    Machine(false);
+    const int notifications = sim.Notifications();
+    const auto texts = Clear({IDYES, IDYES, IDYES, IDYES, IDNO, IDYES});
+    const std::vector<std::string> expected = {kRemoveQuestion,
+                                               kRemoved,
+                                               Question(kModernCal),
+                                               Refused(kModernCal),
+                                               Question(kUser + kModernCal),
+                                               "Calibration found and deleted.",
+                                               Question(kUser + kStick),
+                                               "Calibration found and deleted.",
+                                               Question(kUser + kPad),
+                                               Question(kUser + kWheel),
+                                               "Calibration found and deleted.",
+                                               kSomeDeleted};
+    EXPECT_EQ(texts, expected);
+    EXPECT_GT(sim.Notifications(), notifications) << "the removal is announced";
+    EXPECT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, kModernSettings)) << "written again once announced";
+    EXPECT_TRUE(sim.IsInstalled(0)) << "plug-and-play controllers stay";
+    EXPECT_TRUE(sim.KeyExists(HKEY_LOCAL_MACHINE, kModernCal));
+    EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, kModernCal));
+    EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, kStick)) << "deleted with its subkeys";
+    EXPECT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, kStick.substr(0, kStick.rfind('\\')))) << "the device key stays";
+    EXPECT_EQ(sim.StoredConfig(0).hwc.hwv.dwCalFlags, 0u) << "the stick's calibration is reset";
+    EXPECT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, kPad)) << "declined";
+    EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, kWheel));
+    EXPECT_EQ(sim.OpenKeyHandles(), 0u);
+}
+
+TEST_F(ModernCleaner, AnAdministratorDeletesEveryConfirmedKeyInBothHives) {
+    Machine(true);
+    const auto texts = Clear({IDYES, IDYES, IDYES, IDYES, IDYES, IDYES});
+    const std::vector<std::string> expected = {kRemoveQuestion,
+                                               kRemoved,
+                                               Question(kModernCal),
+                                               "Calibration found and deleted.",
+                                               Question(kUser + kModernCal),
+                                               "Calibration found and deleted.",
+                                               Question(kUser + kStick),
+                                               "Calibration found and deleted.",
+                                               Question(kUser + kPad),
+                                               "Calibration found and deleted.",
+                                               Question(kUser + kWheel),
+                                               "Calibration found and deleted.",
+                                               kAllDeleted};
+    EXPECT_EQ(texts, expected);
+    for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        EXPECT_FALSE(sim.KeyExists(hive, kModernCal)) << (hive == HKEY_CURRENT_USER ? "user" : "machine");
+    for (const std::string& key : {kStick, kPad, kWheel}) EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, key)) << key;
+    EXPECT_EQ(sim.OpenKeyHandles(), 0u);
+}
+
+// The settings key also under the local machine, where a standard user may not delete it: the refusal
+// is named, nothing is announced, and the closing message does not say nothing was found.
+TEST_F(ModernCleaner, ARefusedRemovalIsNamedAndCountsAsAFailedDeletion) {
+    Machine(false);
+    ASSERT_TRUE(sim.AddKey(HKEY_LOCAL_MACHINE, kModernSettings));
+    const int notifications = sim.Notifications();
+    const auto texts = Clear({IDYES, IDNO, IDNO, IDNO, IDNO, IDNO});
+    ASSERT_EQ(texts.size(), 8u);
+    EXPECT_EQ(texts[1], Refused(kModernSettings));
+    EXPECT_EQ(texts.back(), kNoneDeleted);
+    EXPECT_TRUE(sim.KeyExists(HKEY_LOCAL_MACHINE, kModernSettings));
+    EXPECT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, kModernSettings)) << "the machine's key answered first";
+    EXPECT_EQ(sim.Notifications(), notifications);
+}
+
+TEST_F(ModernCleaner, WhenTheMachinesBaseWillNotOpenTheUsersIsSearchedAlone) {
+    Machine(false);
+    Run([&](Window& w) {
+        for (int answer : {IDYES, IDNO, IDNO, IDNO, IDNO}) host.Answer(answer);
+        sim.FailCall(SimCall::RegOpenKey, ERROR_ACCESS_DENIED);  // the local machine's base
+        w.Click(IDC_CLEAR_CALIBRATION);
+        ASSERT_EQ(host.MessageBoxes().size(), 7u);
+        EXPECT_EQ(host.MessageBoxes()[2].text, Question(kUser + kModernCal)) << "no message for the machine's base";
+        EXPECT_EQ(host.MessageBoxes().back().text, kNothingFound);
+
+        host.Answer(IDYES);
+        sim.FailCall(SimCall::RegOpenKey, ERROR_ACCESS_DENIED, 2);  // both bases
+        w.Click(IDC_CLEAR_CALIBRATION);
+        ASSERT_EQ(host.MessageBoxes().size(), 10u) << "the access error alone, and the command ends";
+        EXPECT_EQ(host.MessageBoxes().back().text, "An error occured while accessing\n>" + kBase + "<");
+    });
 }
 
 }  // namespace

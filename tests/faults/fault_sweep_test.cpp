@@ -1,8 +1,9 @@
 // Fault sweeps: every platform call the tool makes during a refresh tick, a calibration edit, a
-// reload, a selection and the cleaner is made to fail, once at each of its occurrences and then at
-// all of them. The tool must keep running, show what it shows for a failing platform (zeros,
-// "not installed!", the cleaner's error messages), write or delete nothing it was not asked to, and
-// leave no DirectInput interface or registry key open once the dialog has closed.
+// reload, a selection and the cleaner (the latter on the legacy and the modern machine) is made to
+// fail, once at each of its occurrences and then at all of them. The tool must keep running, show
+// what it shows for a failing platform (zeros, "not installed!", the cleaner's error messages),
+// write or delete nothing it was not asked to, and leave no DirectInput interface or registry key
+// open once the dialog has closed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,12 +81,22 @@ Screen Look(const Window& w) {
 
 const std::vector<std::string> kZeros(AXIS_COUNT, "00000");
 
-std::set<std::string> AllKeys(const CSimPlatform& sim, const std::string& path = CSimPlatform::kJoystickBase) {
-    std::set<std::string> keys;
-    for (const std::string& name : sim.Subkeys(path)) {
-        keys.insert(path + "\\" + name);
-        for (const std::string& below : AllKeys(sim, path + "\\" + name)) keys.insert(below);
+// Keys of the user's hive are named as the cleaner names them, after their hive.
+const std::string kUser = "HKEY_CURRENT_USER\\";
+
+void AddKeysBelow(const CSimPlatform& sim, HKEY hive, const std::string& path, std::set<std::string>* keys) {
+    for (const std::string& name : sim.Subkeys(hive, path)) {
+        keys->insert((hive == HKEY_CURRENT_USER ? kUser : "") + path + "\\" + name);
+        AddKeysBelow(sim, hive, path + "\\" + name, keys);
     }
+}
+
+// The joystick branch of both hives and DirectInput's per-device calibration.
+std::set<std::string> AllKeys(const CSimPlatform& sim) {
+    std::set<std::string> keys;
+    AddKeysBelow(sim, HKEY_LOCAL_MACHINE, CSimPlatform::kJoystickBase, &keys);
+    AddKeysBelow(sim, HKEY_CURRENT_USER, CSimPlatform::kJoystickBase, &keys);
+    AddKeysBelow(sim, HKEY_CURRENT_USER, CSimPlatform::kDirectInputBranch, &keys);
     return keys;
 }
 
@@ -94,8 +105,11 @@ bool SameCalibration(const DIJOYCONFIG& a, const DIJOYCONFIG& b) {
 }
 bool SameUserValues(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
 
-// The user's answers: yes to everything but the calibration key of the "vjoyd" driver.
-bool Declines(const std::string& question) { return question.find("vjoyd.vxd") != std::string::npos; }
+// The user's answers: yes to everything but the calibration key of the "vjoyd" driver and the
+// modern machine's gamepad.
+bool Declines(const std::string& question) {
+    return question.find("vjoyd.vxd") != std::string::npos || question.find("PID_5702") != std::string::npos;
+}
 
 // What one session showed and left behind.
 struct Outcome {
@@ -112,16 +126,20 @@ struct Outcome {
     std::vector<DIJOYCONFIG> storeBefore, storeAfter;
     DIJOYUSERVALUES userValuesBefore{}, userValuesAfter{};
     int calls = 0;  // calls of the swept function during the action
+    int notifications = 0;
 };
 
 using Action = std::function<void(Desk&, Window&)>;
+// Prepares the machine before the dialog starts; none keeps the legacy machine.
+using Setup = std::function<void(Desk&)>;
 
 // One session: the dialog starts on a machine with every axis of joystick 0 held still and ticks
 // once; then `call` is set to fail `count` times after `after` good calls (count 0: never), `action`
 // runs, the failure is cleared, and one more tick shows how the tool came back.
-Outcome Play(const Action& action, SimCall call, int count, int after) {
+Outcome Play(const Action& action, SimCall call, int count, int after, const Setup& setup = nullptr) {
     Outcome o;
     Desk desk;
+    if (setup) setup(desk);
     for (int axis = 0; axis < AXIS_COUNT; ++axis) desk.sim.HoldAxis(0, axis, 150 + 60 * axis);
     desk.host.SetMessageBoxHandler([&](const headless::MessageBoxRecord& box) {
         o.boxes.push_back(box.text);
@@ -136,6 +154,7 @@ Outcome Play(const Action& action, SimCall call, int count, int after) {
         o.userValuesBefore = desk.sim.StoredUserValues();
         const int writes = desk.sim.ConfigWrites();
         const int callsBefore = desk.sim.CallCount(call);
+        const int notificationsBefore = desk.sim.Notifications();
 
         if (count != 0) desk.sim.FailCall(call, FailureFor(call), count, after);
         action(desk, w);
@@ -145,6 +164,7 @@ Outcome Play(const Action& action, SimCall call, int count, int after) {
         if (call == SimCall::RegCloseKey && count != 0)
             o.closesFailed = std::min(o.calls - after, count < 0 ? o.calls : count);
         o.configWrites = desk.sim.ConfigWrites() - writes;
+        o.notifications = desk.sim.Notifications() - notificationsBefore;
         o.after = Look(w);
         o.liveAfterAction = desk.sim.LiveInterfaces();
         o.keysAfter = AllKeys(desk.sim);
@@ -163,15 +183,16 @@ Outcome Play(const Action& action, SimCall call, int count, int after) {
 // Runs `check` for the fault-free session and for `call` failing at each occurrence in turn and
 // then always; returns how many faulty sessions ran.
 int Sweep(const Action& action, const std::vector<SimCall>& calls,
-          const std::function<void(const Outcome& clean, const Outcome& faulty, SimCall call)>& check) {
+          const std::function<void(const Outcome& clean, const Outcome& faulty, SimCall call)>& check,
+          const Setup& setup = nullptr) {
     int sessions = 0;
     for (SimCall call : calls) {
-        const Outcome clean = Play(action, call, 0, 0);
+        const Outcome clean = Play(action, call, 0, 0, setup);
         for (int k = 0; k <= clean.calls; ++k) {
             const bool always = k == clean.calls;
             if (always && clean.calls == 0) break;
             SCOPED_TRACE(std::string(Name(call)) + (always ? " failing every time" : " failing at call " + std::to_string(k + 1) + " of " + std::to_string(clean.calls)));
-            const Outcome faulty = Play(action, call, always ? CSimPlatform::kAlways : 1, always ? 0 : k);
+            const Outcome faulty = Play(action, call, always ? CSimPlatform::kAlways : 1, always ? 0 : k, setup);
             EXPECT_FALSE(faulty.ended) << "the dialog is still open";
             EXPECT_EQ(faulty.liveAtEnd, 0) << "no DirectInput interface outlives the dialog";
             EXPECT_FALSE(faulty.acquiredAtEnd) << "no configuration write is left acquired";
@@ -312,57 +333,107 @@ std::string FoundPath(const std::string& question) {
     return question.substr(kFoundHead.size(), question.rfind("<\n\n") - kFoundHead.size());
 }
 
+std::string Refused(const std::string& path) {
+    return "Windows refused to delete\n>" + path +
+           "<\n\nDeleting it needs administrator rights: start Padwright as an administrator to remove it.";
+}
+
+// The machines the cleaner is swept on, and the settings key each removes, as the messages name it.
+struct CleanerMachine {
+    const char* name;
+    Setup setup;
+    std::string settings;
+};
+
+std::vector<CleanerMachine> CleanerMachines() {
+    const auto modern = [](bool elevated) {
+        return [elevated](Desk& desk) {
+            desk.sim.Rebuild(SimMachine::Modern(elevated));
+            desk.sim.SetClock([&desk] { return desk.now; });
+            // Windows keeps a device's calibration in subkeys, which go before their key.
+            const std::string stick = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5701");
+            desk.sim.AddKey(HKEY_CURRENT_USER, stick + "\\0\\Type\\Axes\\0");
+        };
+    };
+    const std::string modernSettings = kUser + kBase + "\\DINPUT.DLL\\CurrentJoystickSettings";
+    return {{"legacy", nullptr, CSimPlatform::SettingsKeyPath()},
+            {"modern, standard user", modern(false), modernSettings},
+            {"modern, administrator", modern(true), modernSettings}};
+}
+
 TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWhatHappened) {
     const Action clear = [](Desk&, Window& w) { w.Click(IDC_CLEAR_CALIBRATION); };
     std::vector<SimCall> calls = kRegistryCalls;
     calls.push_back(SimCall::JoyGetDevCaps);
     calls.push_back(SimCall::JoyConfigChanged);
-    const int sessions = Sweep(clear, calls, [](const Outcome&, const Outcome& o, SimCall) {
-        // Every path the user confirmed, as the questions named them.
-        std::set<std::string> confirmed;
-        bool removalConfirmed = false;
-        for (const std::string& text : o.boxes) {
-            if (text.rfind(kFoundHead, 0) == 0 && !Declines(text)) confirmed.insert(FoundPath(text));
-            if (text.rfind("You still have some game controllers installed", 0) == 0) removalConfirmed = true;
-        }
-        if (removalConfirmed) confirmed.insert(CSimPlatform::SettingsKeyPath());
-        for (const std::string& key : o.keysBefore)
-            EXPECT_TRUE(o.keysAfter.count(key) || confirmed.count(key)) << key << " was deleted unasked";
-
-        // Each report matches what the registry now holds.
-        const std::string settings = CSimPlatform::SettingsKeyPath();
-        const bool removed = !o.keysAfter.count(settings);
-        const auto shown = [&](const std::string& text) {
-            return std::find(o.boxes.begin(), o.boxes.end(), text) != o.boxes.end();
-        };
-        EXPECT_TRUE(!shown("All game controllers have been deleted.\n") || removed);
-        EXPECT_TRUE(!shown("An error occurred while deleting\n>" + settings + "<") || !removed);
-        int deletions = 0;
-        for (size_t i = 0; i + 1 < o.boxes.size(); ++i) {
-            if (o.boxes[i].rfind(kFoundHead, 0) != 0) continue;
-            const std::string path = FoundPath(o.boxes[i]);
-            if (Declines(o.boxes[i])) {
-                EXPECT_TRUE(o.keysAfter.count(path)) << path << " was declined but is gone";
-                EXPECT_NE(o.boxes[i + 1], "Calibration found and deleted.");
-            } else if (o.boxes[i + 1] == "Calibration found and deleted.") {
-                EXPECT_FALSE(o.keysAfter.count(path)) << path << " reported deleted but still there";
-                ++deletions;
-            } else {
-                EXPECT_EQ(o.boxes[i + 1], "An error occured while trying to delete:\n>" + path + "<!");
-                EXPECT_TRUE(o.keysAfter.count(path)) << path << " reported kept but gone";
+    for (const CleanerMachine& machine : CleanerMachines()) {
+        SCOPED_TRACE(machine.name);
+        const bool rewritesSettings = machine.setup != nullptr;  // WinMM writes the modern settings again
+        const std::string& settings = machine.settings;
+        const int sessions = Sweep(clear, calls, [&](const Outcome&, const Outcome& o, SimCall) {
+            // Every key the user confirmed, as the questions named them; a confirmed key's subkeys go with it.
+            std::set<std::string> confirmed;
+            for (const std::string& text : o.boxes) {
+                if (text.rfind(kFoundHead, 0) == 0 && !Declines(text)) confirmed.insert(FoundPath(text));
+                if (text.rfind("You still have some game controllers installed", 0) == 0) confirmed.insert(settings);
             }
-        }
-        const bool accessFailed = shown("An error occured while accessing\n>" + kBase + "<");
-        if (!accessFailed) {
-            const std::string& last = o.boxes.back();
-            if (deletions > 0) EXPECT_EQ(last, "All calibration information has been deleted.");
-            else EXPECT_EQ(last, "No calibration information was found. Probably already deleted.");
-        }
-        EXPECT_EQ(o.recovered.diCooked.size(), static_cast<size_t>(AXIS_COUNT));
-    });
-    EXPECT_GT(sessions, 20);
-    ::testing::Test::RecordProperty("faulty_sessions", sessions);
-    std::printf("%d sessions with a failing call\n", sessions);
+            const auto wasConfirmed = [&](const std::string& key) {
+                return std::any_of(confirmed.begin(), confirmed.end(), [&](const std::string& c) {
+                    return key == c || key.rfind(c + "\\", 0) == 0;
+                });
+            };
+            for (const std::string& key : o.keysBefore)
+                EXPECT_TRUE(o.keysAfter.count(key) || wasConfirmed(key)) << key << " was deleted unasked";
+
+            // Each report matches what the registry now holds.
+            const auto shown = [&](const std::string& text) {
+                return std::find(o.boxes.begin(), o.boxes.end(), text) != o.boxes.end();
+            };
+            if (shown("All game controllers have been deleted.\n")) {
+                EXPECT_TRUE(!o.keysAfter.count(settings) || (rewritesSettings && o.notifications > 0));
+            }
+            int deletions = 0;
+            int failures = 0;
+            for (const std::string& text : o.boxes) {
+                const bool removalFailed = text.rfind("An error occurred while deleting\n>", 0) == 0 ||
+                                           (text.rfind("Windows refused", 0) == 0 &&
+                                            text.find("CurrentJoystickSettings<") != std::string::npos);
+                if (!removalFailed) continue;
+                EXPECT_TRUE(o.keysAfter.count(settings)) << "a failed removal left no settings key: " << text;
+                EXPECT_EQ(o.notifications, 0) << "a failed removal is not announced";
+                ++failures;
+            }
+            for (size_t i = 0; i + 1 < o.boxes.size(); ++i) {
+                if (o.boxes[i].rfind(kFoundHead, 0) != 0) continue;
+                const std::string path = FoundPath(o.boxes[i]);
+                if (Declines(o.boxes[i])) {
+                    EXPECT_TRUE(o.keysAfter.count(path)) << path << " was declined but is gone";
+                    EXPECT_NE(o.boxes[i + 1], "Calibration found and deleted.");
+                } else if (o.boxes[i + 1] == "Calibration found and deleted.") {
+                    EXPECT_FALSE(o.keysAfter.count(path)) << path << " reported deleted but still there";
+                    ++deletions;
+                } else {
+                    EXPECT_TRUE(o.boxes[i + 1] == "An error occured while trying to delete:\n>" + path + "<!" ||
+                                o.boxes[i + 1] == Refused(path))
+                        << o.boxes[i + 1];
+                    EXPECT_TRUE(o.keysAfter.count(path)) << path << " reported kept but gone";
+                    ++failures;
+                }
+            }
+            if (!shown("An error occured while accessing\n>" + kBase + "<")) {
+                const char* closing = "No calibration information was found. Probably already deleted.";
+                if (failures == 0 && deletions > 0) closing = "All calibration information has been deleted.";
+                if (failures > 0 && deletions == 0) closing = "The calibration information found could not be deleted.";
+                if (failures > 0 && deletions > 0)
+                    closing = "Some calibration information has been deleted, but not all of it could be.";
+                EXPECT_EQ(o.boxes.back(), closing) << deletions << " deleted, " << failures << " failed";
+            }
+            EXPECT_EQ(o.recovered.diCooked.size(), static_cast<size_t>(AXIS_COUNT));
+        }, machine.setup);
+        EXPECT_GT(sessions, 20);
+        ::testing::Test::RecordProperty(std::string("faulty_sessions, ") + machine.name, sessions);
+        std::printf("%s: %d sessions with a failing call\n", machine.name, sessions);
+    }
 }
 
 }  // namespace
