@@ -338,6 +338,11 @@ run_real() {
   done
   # A driver key without calibration below it is passed over without a question.
   wine_run reg add "$reg_base\\PadD<0003>" /v Note /d none /f >>"$log" 2>&1 || fail "cannot seed PadD"
+  # Calibration kept per user, as Windows 10/11 keeps it.
+  local user_base='HKCU\System\CurrentControlSet\Control\MediaResources\Joystick'
+  wine_run reg delete "$user_base" /f >/dev/null 2>&1 || true
+  wine_run reg add "$user_base\\PadE<0004>\\JoystickSettings" /v Joystick1Calibration /t REG_BINARY /d 00010203 /f \
+    >>"$log" 2>&1 || fail "cannot seed PadE"
   reg_has 'PadA<0000>\JoystickSettings' || fail "seeding did not stick"
 
   start_with_warning "$exe" close
@@ -368,13 +373,14 @@ run_real() {
   answer no ">$path\\PadB<0001>\\JoystickSettings<" >/dev/null
   answer yes ">$path\\PadC<0002>\\JoystickSettings<" >/dev/null
   answer ok "Calibration found and deleted." >/dev/null
+  answer yes ">HKEY_CURRENT_USER\\$path\\PadE<0004>\\JoystickSettings<" >/dev/null
+  answer ok "Calibration found and deleted." >/dev/null
   answer ok "All calibration information has been deleted." >/dev/null
   drive no-box 1000 || fail "a message box followed the closing message"
 
   step "a name kept per user, as Windows 10/11 keeps it, shows through the OEM branch"
   # Without a controller Wine reports no driver key, so the settings key is looked for right below
   # the base key (the empty component is skipped, as Windows does).
-  local user_base='HKCU\System\CurrentControlSet\Control\MediaResources\Joystick'
   local user_oem='HKCU\System\CurrentControlSet\Control\MediaProperties\PrivateProperties\Joystick\OEM'
   wine_run reg add "$user_base\CurrentJoystickSettings" /v Joystick1OEMName /d 'VID_1209&PID_5701' /f \
     >>"$log" 2>&1 || fail "cannot seed the per-user settings"
@@ -393,6 +399,8 @@ run_real() {
   reg_has 'PadA<0000>\JoystickSettings' && fail "PadA's calibration is still there"
   reg_has 'PadC<0002>\JoystickSettings' && fail "PadC's calibration is still there"
   reg_has 'PadB<0001>\JoystickSettings' || fail "PadB's calibration was deleted though declined"
+  wine_run reg query "$user_base\\PadE<0004>\\JoystickSettings" >/dev/null 2>&1 &&
+    fail "PadE's calibration under HKEY_CURRENT_USER is still there"
   for key in 'PadA<0000>' 'PadC<0002>' 'PadD<0003>'; do
     reg_has "$key" || fail "$key itself was deleted"
   done
