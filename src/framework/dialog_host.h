@@ -2,7 +2,7 @@
 // (headless for tests, FLTK on Linux, Win32 on Windows); nothing above this line knows which.
 #pragma once
 
-#include "framework/wintypes.h"
+#include "platform/compat/wintypes.h"
 #include "res/templates.h"
 
 // The receiving end of a dialog's messages, implemented by the framework's dialog class.
