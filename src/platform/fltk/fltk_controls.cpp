@@ -31,6 +31,9 @@ void OpenLink(const std::string& href) {
     if (child > 0) waitpid(child, nullptr, 0);
 }
 
+// What a new text damages in a TextBox: the inside of its frame.
+constexpr uchar kTextDamage = FL_DAMAGE_USER1;
+
 bool LeftButtonOnly(int event) {
     return !((event == FL_PUSH || event == FL_DRAG || event == FL_RELEASE) && Fl::event_button() != FL_LEFT_MOUSE);
 }
@@ -57,8 +60,23 @@ TextBox::TextBox(Control& c, int x, int y, int w, int h) : Fl_Widget(x, y, w, h)
     color(FL_BACKGROUND_COLOR);
 }
 
+void TextBox::TextChanged() {
+    // The window is marked as a whole before the control marks its inside. Otherwise FLTK unites
+    // every changed control's rectangle into one clip region (24 of them a tick when all axes
+    // move) and hands that region to the X server with every text drawn; only the controls marked
+    // repaint either way.
+    if (Fl_Window* win = window(); win && !win->damage()) win->damage(FL_DAMAGE_CHILD);
+    damage(kTextDamage, x() + Fl::box_dx(box()), y() + Fl::box_dy(box()), w() - Fl::box_dw(box()),
+           h() - Fl::box_dh(box()));
+}
+
 void TextBox::draw() {
-    draw_box();
+    const int left = x() + Fl::box_dx(box()), top = y() + Fl::box_dy(box());
+    const int width = w() - Fl::box_dw(box()), height = h() - Fl::box_dh(box());
+    if (damage() == kTextDamage)
+        fl_rectf(left, top, width, height, color());  // a new text: the frame is as it was
+    else
+        draw_box();
     const unsigned flags = m_c.tmpl->flags;
     // Text centred vertically is one line, as Windows draws it; other statics wrap at words.
     Fl_Align align = FL_ALIGN_INSIDE | FL_ALIGN_CLIP;
@@ -66,11 +84,9 @@ void TextBox::draw() {
     if (flags & res::kRight) align |= FL_ALIGN_RIGHT;
     else if (!(flags & res::kCentre)) align |= FL_ALIGN_LEFT;
     const std::string shown = (flags & res::kNoPrefix) ? m_c.text : StripMnemonic(m_c.text);
-    const int inset = Fl::box_dx(box()) + 1;
     fl_font(labelfont(), labelsize());
     fl_color(active_r() ? FL_FOREGROUND_COLOR : fl_inactive(FL_FOREGROUND_COLOR));
-    fl_draw(shown.c_str(), x() + inset, y() + Fl::box_dy(box()), w() - 2 * inset, h() - Fl::box_dh(box()), align,
-            nullptr, 0);
+    fl_draw(shown.c_str(), left + 1, top, width - 2, height, align, nullptr, 0);
 }
 
 // ---- GroupFrame, IconBox

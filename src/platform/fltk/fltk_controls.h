@@ -21,10 +21,11 @@ bool NoModifiers();  // neither Ctrl, Alt nor Meta is held
 bool IsEnterKey(int key);
 
 // Static text: label, value field or the polled-device line. Opaque, so that a change repaints
-// only the control itself.
+// only the control itself, and of that only the inside of its frame.
 class TextBox : public Fl_Widget {
 public:
     TextBox(Control& c, int x, int y, int w, int h);
+    void TextChanged();  // after the control's text changed
     void draw() override;
 
 private:

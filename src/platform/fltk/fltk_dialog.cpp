@@ -6,7 +6,9 @@
 #include <FL/Fl_Menu_Item.H>
 #include <FL/fl_draw.H>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -166,10 +168,13 @@ void FltkHost::Impl::Build(Dialog& d) {
             ct.kind != ControlKind::CheckBox)
             w->clear_visible_focus();
         c.widget = w;
-        controls[reinterpret_cast<HWND>(&c)] = &c;
+        controls.push_back(&c);
+        d.byId.emplace_back(ct.id, &c);
         d.controls.push_back(std::move(control));
     }
     win.end();
+    std::sort(controls.begin(), controls.end(), std::less<>());
+    std::stable_sort(d.byId.begin(), d.byId.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 }
 
 LRESULT FltkHost::Impl::DefaultProc(Dialog& d, UINT message, WPARAM wParam, LPARAM) {

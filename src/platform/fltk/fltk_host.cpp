@@ -185,7 +185,7 @@ INT_PTR FltkHost::RunModal(const res::DialogTemplate& tmpl, HWND owner, DialogWi
 
     for (auto& timer : d.timers) Fl::remove_timeout(Impl::TimerCb, timer.get());
     d.win->hide();
-    for (auto& c : d.controls) m.controls.erase(reinterpret_cast<HWND>(c.get()));
+    std::erase_if(m.controls, [&d](const Control* c) { return c->dialog == &d; });
     m.open.erase(std::find(m.open.begin(), m.open.end(), &d));
     const INT_PTR result = d.result;
     dialog.reset();
@@ -255,6 +255,10 @@ void FltkHost::SetText(HWND wnd, const char* text) {
         case ControlKind::CheckBox:
             c->text = value;
             c->widget->copy_label(LabelText(value).c_str());
+            break;
+        case ControlKind::Static:
+            c->text = value;
+            static_cast<TextBox*>(c->widget)->TextChanged();
             break;
         case ControlKind::Link:
             c->text = value;
