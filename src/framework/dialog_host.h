@@ -70,3 +70,5 @@ public:
 // The process's host, set by the program's main before the application runs.
 DialogHost& AfxGetHost();
 void AfxSetHost(DialogHost* host);
+// For a host's destructor: no host is set any more if `host` was the one.
+void AfxForgetHost(const DialogHost* host);

@@ -102,7 +102,7 @@ FltkHost::~FltkHost() {
         close(m_impl->wakePipe[0]);
         close(m_impl->wakePipe[1]);
     }
-    if (&AfxGetHost() == this) AfxSetHost(nullptr);
+    AfxForgetHost(this);
 }
 
 HINSTANCE FltkHost::InstanceHandle() {
