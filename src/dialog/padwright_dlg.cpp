@@ -262,12 +262,12 @@ void CPadwrightDlg::OnTimer(UINT nIDEvent) {
     if (m_pJoystick) {
         m_pJoystick->Close();
         m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), FALSE);
-        m_pJoystick->ReadState();
+        m_pJoystick->ReadState();  // result not needed: a failed read shows zeros
         ShowAxes(m_diCooked, m_pJoystick->m_state);
 
         m_pJoystick->Close();
         m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), TRUE);
-        m_pJoystick->ReadState();
+        m_pJoystick->ReadState();  // result not needed: a failed read shows zeros
         ShowAxes(m_diRaw, m_pJoystick->m_state);
     }
 
@@ -317,7 +317,7 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
 }
 
 void CPadwrightDlg::ApplyToDevice() {
-    UpdateData(TRUE);
+    UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_pJoystick || !m_pJoystick->IsOpen()) return;
 
     JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
@@ -331,8 +331,8 @@ void CPadwrightDlg::ApplyToDevice() {
         Axis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(m_calMax[i]);
         Axis(m_pJoystick->m_userValues.ruv.jpDeadZone, i) = m_deadZone[i];
     }
-    m_pJoystick->SaveUserValues();
-    m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
+    m_pJoystick->SaveUserValues();                  // results not needed: a failed write
+    m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);  // stores nothing and shows nothing
 }
 
 void CPadwrightDlg::OnDefaultValues() {
