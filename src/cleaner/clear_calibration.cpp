@@ -22,7 +22,8 @@ void CPadwrightDlg::OnClearCalibration() {
     CJoystickServices& system = JoystickServices();
     CString message;
 
-    // 1-3: the configuration of the installed controllers goes first, after one confirmation.
+    // The configuration of the installed controllers goes first, after one confirmation:
+    // 1. any joystick number with capabilities means controllers are installed;
     JOYCAPSA caps;
     bool found = false;
     for (int id = 0; id < kJoystickNumbers && !found; ++id) {
@@ -30,10 +31,12 @@ void CPadwrightDlg::OnClearCalibration() {
         found = system.joyGetDevCapsA(static_cast<UINT_PTR>(id), &caps, sizeof(caps)) == JOYERR_NOERROR;
     }
     if (found) {
+        // 2. one question for all of them; anything but Yes ends the command;
         if (AfxMessageBox("You still have some game controllers installed...\nClearing calibration information "
                           "requires to remove them completely.\n\nProceed with removal of all game controllers?",
                           MB_YESNO) != IDYES)
             return;
+        // 3. the current settings key of the driver found goes, and the change is announced.
         const std::string driverKey(caps.szRegKey, strnlen(caps.szRegKey, sizeof(caps.szRegKey)));
         const CString path = KeyPath(driverKey.c_str(), "CurrentJoystickSettings");
         if (system.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS) {
@@ -45,13 +48,15 @@ void CPadwrightDlg::OnClearCalibration() {
         }
     }
 
-    // 4-6: every JoystickSettings key one level below the base, each after its own question.
+    // Then every JoystickSettings key one level below the base, each after its own question:
+    // 4. the base is opened, or the command ends with an error;
     HKEY base = nullptr;
     if (system.RegOpenKeyA(HKEY_LOCAL_MACHINE, kJoystickRegistryBase, &base) != ERROR_SUCCESS) {
         message.Format("An error occured while accessing\n>%s<", kJoystickRegistryBase);
         AfxMessageBox(message, MB_OK);
         return;
     }
+    // 5. each driver key with a JoystickSettings key below it is asked about, and deleted on Yes;
     bool deleted = false;
     char name[260];
     for (DWORD index = 0;; ++index) {
@@ -74,6 +79,7 @@ void CPadwrightDlg::OnClearCalibration() {
             AfxMessageBox(message, MB_OK);
         }
     }
+    // 6. one closing message: whether anything was deleted.
     system.RegCloseKey(base);
     AfxMessageBox(deleted ? "All calibration information has been deleted."
                           : "No calibration information was found. Probably already deleted.",
