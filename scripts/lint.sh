@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Static analysis of src/: clang-tidy with the checked-in .clang-tidy, then cppcheck. Any finding
-# fails. Reads the compile commands of a configured build: scripts/lint.sh [build dir, default build/dev]
+# Static analysis of src/: the layers' include rules, clang-tidy with the checked-in .clang-tidy,
+# then cppcheck. Any finding fails. Reads the compile commands of a configured build: scripts/lint.sh [build dir, default build/dev]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh build bench
 build=${1:-build/dev}
+scripts/check_layers.sh
 [ -f "$build/compile_commands.json" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
 
 files=$(grep -o '"file": *"[^"]*/src/[^"]*"' "$build/compile_commands.json" | sort -u | wc -l)

@@ -139,7 +139,7 @@ void CPadwrightDlg::OnClearCalibration() {
     CJoystickServices& system = JoystickServices();
     Tally tally;
 
-    // 1-3: the configuration of the installed controllers goes first, after one confirmation.
+    // The configuration of the installed controllers goes first, after one confirmation.
     JOYCAPSA caps;
     bool found = false;
     for (int id = 0; id < kJoystickNumbers && !found; ++id) {
@@ -173,7 +173,7 @@ void CPadwrightDlg::OnClearCalibration() {
         }
     }
 
-    // 4-6: every JoystickSettings key one level below the base, the local machine's then the user's,
+    // Then every JoystickSettings key one level below the base, the local machine's then the user's,
     // then DirectInput's per-device calibration; each after its own question.
     const bool machineBase = Scan(system, HKEY_LOCAL_MACHINE, kJoystickRegistryBase, "JoystickSettings", false, tally);
     const bool userBase = Scan(system, HKEY_CURRENT_USER, kJoystickRegistryBase, "JoystickSettings", false, tally);

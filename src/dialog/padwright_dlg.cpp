@@ -290,12 +290,12 @@ void CPadwrightDlg::OnTimer(UINT nIDEvent) {
     if (m_pJoystick) {
         m_pJoystick->Close();
         m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), FALSE);
-        m_pJoystick->ReadState();
+        m_pJoystick->ReadState();  // result not needed: a failed read shows zeros
         ShowAxes(m_diCooked, m_pJoystick->m_state);
 
         m_pJoystick->Close();
         m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), TRUE);
-        m_pJoystick->ReadState();
+        m_pJoystick->ReadState();  // result not needed: a failed read shows zeros
         ShowAxes(m_diRaw, m_pJoystick->m_state);
     }
 
@@ -398,7 +398,7 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
 }
 
 void CPadwrightDlg::ApplyToDevice() {
-    UpdateData(TRUE);
+    UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
 
     JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;

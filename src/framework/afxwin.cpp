@@ -1,6 +1,8 @@
 // Message routing, windows, modal dialogs and the application object.
 #include "framework/afxwin.h"
 
+#include <cassert>
+
 #include "framework/ddx.h"
 #include "res/resource.h"
 
@@ -24,8 +26,14 @@ bool Matches(const AFX_MSGMAP_ENTRY& entry, UINT message, WPARAM wParam) {
 
 }  // namespace
 
-DialogHost& AfxGetHost() { return *g_host; }
+DialogHost& AfxGetHost() {
+    assert(g_host && "the framework used before a host is set (AfxSetHost, or a host's constructor)");
+    return *g_host;
+}
 void AfxSetHost(DialogHost* host) { g_host = host; }
+void AfxForgetHost(const DialogHost* host) {
+    if (g_host == host) g_host = nullptr;
+}
 
 // ---- CCmdTarget
 

@@ -7,7 +7,7 @@
 
 #include "framework/cstring.h"
 #include "framework/dialog_host.h"
-#include "framework/wintypes.h"
+#include "platform/compat/wintypes.h"
 
 class CCmdTarget;
 class CWnd;

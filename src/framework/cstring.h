@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "framework/wintypes.h"
+#include "platform/compat/wintypes.h"
 
 #if defined(__GNUC__)
 #define PW_PRINTF_FORMAT(fmt, args) __attribute__((format(printf, fmt, args)))

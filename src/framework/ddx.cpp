@@ -1,6 +1,7 @@
 // Data exchange between dialog fields and controls, and the numeric read-back rules.
 #include "framework/ddx.h"
 
+#include <cassert>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -76,6 +77,7 @@ bool AfxParseDWord(const char* text, DWORD& value) {
 
 HWND CDataExchange::PrepareCtrl(int id) {
     HWND control = m_pDlgWnd->m_hWnd ? AfxGetHost().GetDlgItem(m_pDlgWnd->m_hWnd, id) : nullptr;
+    assert(control && "DDX on a control the dialog does not have (or before its window exists)");
     m_hWndLastControl = control;
     m_bEditLastControl = FALSE;
     m_lastField = nullptr;

@@ -2,7 +2,7 @@
 // (headless for tests, FLTK on Linux, Win32 on Windows); nothing above this line knows which.
 #pragma once
 
-#include "framework/wintypes.h"
+#include "platform/compat/wintypes.h"
 #include "res/templates.h"
 
 // The receiving end of a dialog's messages, implemented by the framework's dialog class.
@@ -70,3 +70,5 @@ public:
 // The process's host, set by the program's main before the application runs.
 DialogHost& AfxGetHost();
 void AfxSetHost(DialogHost* host);
+// For a host's destructor: no host is set any more if `host` was the one.
+void AfxForgetHost(const DialogHost* host);

@@ -6,7 +6,7 @@
 #ifndef DIRECTINPUT_VERSION
 #define DIRECTINPUT_VERSION 0x0500
 #endif
-#include "framework/wintypes.h"
+#include "platform/compat/wintypes.h"
 #include <mmsystem.h>
 #include <dinput.h>
 #if defined(__MINGW32__)
@@ -21,7 +21,7 @@ typedef DIJOYCONFIG_DX5 DIJOYCONFIG;
 #include <dinputd.h>
 #endif
 #else
-#include "framework/wintypes.h"
+#include "platform/compat/wintypes.h"
 #include "platform/compat/dinput.h"
 #include "platform/compat/dinputd.h"
 #include "platform/compat/mmsystem.h"

@@ -79,7 +79,7 @@ TEST_F(Cleaner, DecliningEveryKeyEndsWithNothingFound) {
 
 TEST_F(Cleaner, RemovalWithNoCalibrationLeft) {
     for (const std::string& key : {kDriverCal, kOldCal1, kOldCal2})
-        ASSERT_EQ(sim.RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()), ERROR_SUCCESS);
+        ASSERT_EQ(sim.RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str()), ERROR_SUCCESS) << key;
     EXPECT_EQ(Clear({IDYES}), (std::vector<std::string>{kRemoveQuestion, kRemoved, kNothingFound}));
 }
 

@@ -21,6 +21,7 @@ TEST_F(Editor, ShowsTheStoredCalibrationAndDeadZones) {
     const JOYRANGE range = Stored();
     Run([&](Window& w) {
         for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+            SCOPED_TRACE("axis " + std::to_string(axis));
             const bool calibrated = axis < 4;  // the stick stores X/Y, Z and R as calibrated
             EXPECT_EQ(w.Text(IDC_CAL_MIN_X + 2 * axis), calibrated ? std::to_string(AxisOf(range.jpMin, axis)) : "0");
             EXPECT_EQ(w.Text(IDC_CAL_CENTER_X + 2 * axis),
@@ -100,6 +101,7 @@ TEST_F(Editor, UncheckingXYStoresTheUncalibratedRangeForXAndY) {
         EXPECT_EQ(Flags() & JOY_ISCAL_XY, 0u);
         EXPECT_EQ(Flags() & (JOY_ISCAL_Z | JOY_ISCAL_R), static_cast<DWORD>(JOY_ISCAL_Z | JOY_ISCAL_R));
         for (int axis : {0, 1}) {
+            SCOPED_TRACE("axis " + std::to_string(axis));
             EXPECT_EQ(AxisOf(Stored().jpMin, axis), 0u);
             EXPECT_EQ(AxisOf(Stored().jpCenter, axis), 328u);
             EXPECT_EQ(AxisOf(Stored().jpMax, axis), 655u);
@@ -171,13 +173,14 @@ TEST_F(Editor, DefaultValuesResetAndStore) {
         const DIJOYUSERVALUES values = sim.StoredUserValues();
         const DWORD expected[AXIS_COUNT] = {5, 5, 0, 0, 0, 0};
         for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+            SCOPED_TRACE("axis " + std::to_string(axis));
             EXPECT_EQ(AxisOf(Stored().jpMin, axis), 0u);
             EXPECT_EQ(AxisOf(Stored().jpCenter, axis), 328u);
             EXPECT_EQ(AxisOf(Stored().jpMax, axis), 655u);
             EXPECT_EQ(AxisOf(values.ruv.jpDeadZone, axis), expected[axis]);
             EXPECT_EQ(w.Text(IDC_CAL_MAX_X + 2 * axis), "655");
         }
-        for (int id : kCalibratedIds) EXPECT_FALSE(w.Checked(id));
+        for (int id : kCalibratedIds) EXPECT_FALSE(w.Checked(id)) << "check box " << id;
     });
 }
 

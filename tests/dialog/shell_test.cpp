@@ -94,9 +94,10 @@ TEST_F(Shell, TheMinimisedIconIsCentredOnAnOddWidthToo) {
 TEST_F(Shell, UpDownRangesAndStepping) {
     Run([&](Window& w) {
         for (int i = 0; i < AXIS_COUNT; ++i) {
+            SCOPED_TRACE("axis " + std::to_string(i));
             EXPECT_EQ(w.SpinRange(IDC_DEADZONE_X + 2 * i + 1), std::make_pair(0, 100));
             for (int first : {IDC_CAL_MIN_X, IDC_CAL_CENTER_X, IDC_CAL_MAX_X})
-                EXPECT_EQ(w.SpinRange(first + 2 * i + 1), std::make_pair(-1000, 1655));
+                EXPECT_EQ(w.SpinRange(first + 2 * i + 1), std::make_pair(-1000, 1655)) << "up-down " << first + 2 * i + 1;
         }
         w.Paste(IDC_DEADZONE_X, "99");
         w.Spin(IDC_DEADZONE_X + 1, 5);

@@ -49,7 +49,8 @@ protected:
     void SetUp() override { SetJoystickServices(&services); }
     void TearDown() override { SetJoystickServices(nullptr); }
 
-    // An Open of joystick `id` that gets through all thirteen steps; step 12 returns `last`.
+    // An Open of joystick `id` that gets through its twelve calls below (nothing held, so its Close
+    // calls nothing); the last, which sets the calibration mode, returns `last`.
     void ExpectOpen(UINT id, bool raw, HRESULT last = DI_OK) {
         EXPECT_CALL(services, DirectInputCreateA(kInstance, 0x0500u, NotNull(), IsNull()))
             .WillOnce(DoAll(SetArgPointee<2>(static_cast<IDirectInputA*>(&directInput)), Return(DI_OK)));
@@ -101,13 +102,13 @@ protected:
     StrictMock<MockJoyConfig> joyConfig;
 };
 
-TEST_F(DIJoystickCalls, OpenInEitherModeMakesTheThirteenStepsAndCloseReleasesDirectInputFirst) {
+TEST_F(DIJoystickCalls, OpenInEitherModeMakesItsCallsInOrderAndCloseReleasesDirectInputFirst) {
     for (const bool raw : {false, true}) {
         SCOPED_TRACE(raw ? "raw" : "calibrated");
         CDIJoystick joystick(kInstance);
         InSequence order;
         ExpectOpen(7, raw, DI_PROPNOEFFECT);
-        EXPECT_EQ(joystick.Open(kOwner, 7, raw ? TRUE : FALSE), DI_PROPNOEFFECT) << "the result of step 12";
+        EXPECT_EQ(joystick.Open(kOwner, 7, raw ? TRUE : FALSE), DI_PROPNOEFFECT) << "the result of the last call";
         EXPECT_TRUE(joystick.IsOpen());
         EXPECT_TRUE(IsEqualGUID(joystick.m_config.guidInstance, kDeviceGuid));
         EXPECT_EQ(joystick.m_userValues.ruv.jpDeadZone.dwX, 5u);

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "framework/wintypes.h"
+#include "platform/compat/wintypes.h"
 #include "res/link_markup.h"
 
 namespace fltkhost {

@@ -216,7 +216,7 @@ LRESULT Window::Send(UINT message, WPARAM wParam, LPARAM lParam) {
 HeadlessHost::HeadlessHost() { AfxSetHost(this); }
 
 HeadlessHost::~HeadlessHost() {
-    if (&AfxGetHost() == this) AfxSetHost(nullptr);
+    AfxForgetHost(this);
 }
 
 void HeadlessHost::OnDialog(int templateId, Driver driver) { m_drivers[templateId].push_back(std::move(driver)); }

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #ifdef _WIN32
-#include "framework/wintypes.h"
+#include "platform/compat/wintypes.h"
 #include <commctrl.h>
 
 namespace win32::style {

@@ -46,7 +46,7 @@ Win32Host::Win32Host() {
 }
 
 Win32Host::~Win32Host() {
-    if (&AfxGetHost() == this) AfxSetHost(nullptr);
+    AfxForgetHost(this);
     for (HICON icon : m_icons) DestroyIcon(icon);
 }
 

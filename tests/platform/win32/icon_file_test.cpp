@@ -22,8 +22,9 @@ TEST(Xpm, ReadsBothSizesOfIcon128WithTransparentCorners) {
     const auto images = res::FindIcon(IDR_MAINFRAME);
     ASSERT_EQ(images.size(), 2u);
     for (const res::IconImage& image : images) {
+        SCOPED_TRACE("icon of " + std::to_string(image.size));
         const std::optional<Pixels> pixels = ReadXpm(image.xpm);
-        ASSERT_TRUE(pixels) << image.size;
+        ASSERT_TRUE(pixels);
         EXPECT_EQ(pixels->width, image.size);
         EXPECT_EQ(pixels->height, image.size);
         EXPECT_EQ(pixels->argb.front(), 0u) << "top-left is transparent";
@@ -60,6 +61,7 @@ TEST(IconFile, DirectoryAndImagesAreLaidOutAsTheSystemReadsThem) {
 
     size_t expectedOffset = 6 + 16 * 2;
     for (size_t i = 0; i < 2; ++i) {
+        SCOPED_TRACE("directory entry " + std::to_string(i));
         const size_t entry = 6 + 16 * i;
         const int size = images[i].size;
         EXPECT_EQ(ico[entry], size);

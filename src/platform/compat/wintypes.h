@@ -1,4 +1,5 @@
 // The Windows base types every layer uses: the SDK's own on Windows, our substitute elsewhere.
+// The one way in to them: the framework, joystick access and the hosts all include this header.
 #pragma once
 
 #ifdef _WIN32
