@@ -27,7 +27,9 @@ inline constexpr uint32_t kUdsSetBuddyInt = 0x2u, kUdsAlignRight = 0x4u, kUdsAut
 inline constexpr uint32_t kUdsArrowKeys = 0x20u, kUdsNoThousands = 0x80u;
 }  // namespace style
 
-// The predefined control classes as template ordinals, and the common control's class name.
+// The predefined control classes as template ordinals, and the up-down control's class name. The
+// dialog manager turns the ordinals into "Button", "Edit" and "Static"; with the manifest's Common
+// Controls 6 dependency those, like the up-down class, are comctl32 version 6's themed controls.
 inline constexpr uint16_t kButtonAtom = 0x0080, kEditAtom = 0x0081, kStaticAtom = 0x0082;
 inline constexpr const char* kUpDownClass = "msctls_updown32";
 

@@ -40,7 +40,9 @@ bool ReturnsResultDirectly(UINT message) {
 Win32Host::Win32Host() {
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_UPDOWN_CLASS;  // static, edit and button are user32's own
+    // The up-down class. The manifest asks for Common Controls 6, so comctl32 version 6 also supplies
+    // the button, edit and static classes the dialogs name, themed, in place of user32's.
+    controls.dwICC = ICC_UPDOWN_CLASS;
     InitCommonControlsEx(&controls);
     AfxSetHost(this);
 }

@@ -13,7 +13,8 @@ namespace win32 {
 
 class Win32Host : public DialogHost {
 public:
-    // Registers the common controls (the up-down class) and becomes the process's host.
+    // Registers the common controls (the up-down class; comctl32 version 6 through the manifest)
+    // and becomes the process's host.
     Win32Host();
     ~Win32Host() override;
     Win32Host(const Win32Host&) = delete;
