@@ -86,8 +86,10 @@ bool CorrectionFor(const AxisCalibration& cal, const input_absinfo& current, Axi
     state.corr.prec = static_cast<__s16>(current.fuzz);
     state.corr.coef[0] = static_cast<__s32>(lo);
     state.corr.coef[1] = static_cast<__s32>(hi);
-    state.corr.coef[2] = static_cast<__s32>((int64_t{1} << 29) / (lo - min));
-    state.corr.coef[3] = static_cast<__s32>((int64_t{1} << 29) / (max - hi));
+    // Rounded up, so that min and max reach full deflection after the kernel's 14-bit shift.
+    constexpr int64_t kFull = int64_t{1} << 29;
+    state.corr.coef[2] = static_cast<__s32>((kFull + (lo - min) - 1) / (lo - min));
+    state.corr.coef[3] = static_cast<__s32>((kFull + (max - hi) - 1) / (max - hi));
     state.info = current;
     state.info.minimum = cal.min;
     state.info.maximum = cal.max;
@@ -106,8 +108,10 @@ AxisCalibration CalibrationOf(const AxisKernelState& state) {
         const double max = hi + std::ldexp(1.0, 29) / c.coef[3];
         cal.min = static_cast<int32_t>(std::lround(min));
         cal.max = static_cast<int32_t>(std::lround(max));
-        cal.center = static_cast<int32_t>(std::lround((lo + hi) / 2));
-        cal.deadZone = max > min ? static_cast<uint32_t>(std::lround(100.0 * (hi - lo) / (max - min))) : 0;
+        // The dead band takes the same share of each half: lo = c - d*(c - min), so c = (lo - d*min) / (1 - d).
+        const double share = max > min ? (hi - lo) / (max - min) : 0;
+        cal.center = static_cast<int32_t>(std::lround(share < 1 ? (lo - share * min) / (1 - share) : (lo + hi) / 2));
+        cal.deadZone = static_cast<uint32_t>(std::lround(100.0 * share));
         return cal;
     }
     // No broken line on joydev: the axis info says what the device spans.
