@@ -140,9 +140,7 @@ int32_t Normalise(int32_t value, const input_absinfo& info, int32_t lo, int32_t 
     return static_cast<int32_t>(std::lround(lo + (static_cast<double>(hi) - lo) * (0.5 + share / 2)));
 }
 
-KernelJoystick::KernelJoystick(unsigned number) : m_number(number) {
-    m_jsPath = "/dev/input/js" + std::to_string(number);
-}
+KernelJoystick::KernelJoystick(unsigned number) : m_number(number), m_jsPath("/dev/input/js" + std::to_string(number)) {}
 
 KernelJoystick::~KernelJoystick() { Close(); }
 

@@ -34,8 +34,14 @@ uintptr_t HandleValue(HKEY key) { return reinterpret_cast<uintptr_t>(key); }
 int FlagOfAxis(int axis) { return axis == 0 ? 0 : axis - 1; }
 
 DWORD& Axis(JOYPOS& pos, int axis) {
-    DWORD* fields[kAxes] = {&pos.dwX, &pos.dwY, &pos.dwZ, &pos.dwR, &pos.dwU, &pos.dwV};
-    return *fields[axis];
+    switch (axis) {
+    case 0: return pos.dwX;
+    case 1: return pos.dwY;
+    case 2: return pos.dwZ;
+    case 3: return pos.dwR;
+    case 4: return pos.dwU;
+    default: return pos.dwV;
+    }
 }
 
 DWORD AxisOf(const JOYPOS& pos, int axis) { return Axis(const_cast<JOYPOS&>(pos), axis); }
