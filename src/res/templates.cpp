@@ -1,6 +1,7 @@
 // Dialog templates 100 and 102, the string table and icon 128.
 #include "res/templates.h"
 
+#include <array>
 #include <string_view>
 
 #include "res/resource.h"
@@ -147,6 +148,25 @@ constexpr ControlTemplate kMainControls[] = {
     {1081, ControlKind::PushButton, "Clear all calib. data", 100, 165, 90, 14, kTabStop},
 };
 
+// The main dialog's titles that name a Windows interface, and what the Linux kernel platform shows.
+struct Rename {
+    std::string_view windows;
+    const char* kernel;
+};
+constexpr Rename kKernelNames[] = {
+    {"joyGetPosEx()", "joydev (js)"},
+    {"DirectInput2->DeviceState", "evdev (event)"},
+    {"DX Deadzone (in %)", "Dead zone (in %)"},
+};
+
+constexpr bool HasText(std::string_view text) {
+    for (const ControlTemplate& c : kMainControls)
+        if (text == c.text) return true;
+    return false;
+}
+static_assert(HasText(kKernelNames[0].windows) && HasText(kKernelNames[1].windows) && HasText(kKernelNames[2].windows),
+              "every renamed title stands in the main dialog");
+
 constexpr DialogTemplate kDialogs[] = {
     {IDD_ABOUTBOX, "About Padwright", 235, 55, kCaption | kSysMenu | kModalFrame, "MS Sans Serif", 8,
      kAboutControls},
@@ -186,7 +206,37 @@ const ControlTemplate* DialogTemplate::Find(int controlId) const {
     return nullptr;
 }
 
+namespace {
+
+InterfaceNames g_names = InterfaceNames::Windows;
+
+// The main dialog with the kernel's names: the same controls, built once from the template.
+const DialogTemplate& KernelMainDialog() {
+    static const std::array<ControlTemplate, std::size(kMainControls)> controls = [] {
+        std::array<ControlTemplate, std::size(kMainControls)> renamed{};
+        for (size_t i = 0; i < renamed.size(); ++i) {
+            renamed[i] = kMainControls[i];
+            for (const Rename& r : kKernelNames)
+                if (r.windows == renamed[i].text) renamed[i].text = r.kernel;
+        }
+        return renamed;
+    }();
+    static const DialogTemplate dialog = [] {
+        DialogTemplate d{};
+        for (const DialogTemplate& t : kDialogs)
+            if (t.id == IDD_PADWRIGHT_DIALOG) d = t;
+        d.controls = controls;
+        return d;
+    }();
+    return dialog;
+}
+
+}  // namespace
+
+void SelectInterfaceNames(InterfaceNames names) { g_names = names; }
+
 const DialogTemplate* FindDialog(int id) {
+    if (id == IDD_PADWRIGHT_DIALOG && g_names == InterfaceNames::LinuxKernel) return &KernelMainDialog();
     for (const DialogTemplate& d : kDialogs)
         if (d.id == id) return &d;
     return nullptr;

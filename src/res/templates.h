@@ -67,6 +67,11 @@ struct DialogTemplate {
 // nullptr for an unknown id.
 const DialogTemplate* FindDialog(int id);
 
+// How the group titles name the interfaces shown: the templates' own Windows names, or the Linux
+// kernel's for the platform on joydev and evdev. Chosen by a program's main before any dialog is built.
+enum class InterfaceNames { Windows, LinuxKernel };
+void SelectInterfaceNames(InterfaceNames names);
+
 // The string table; nullptr for an unknown id.
 const char* FindString(unsigned id);
 

@@ -109,7 +109,7 @@ py() { echo $(( $1 * 13 / 8 )); }
 code=0
 "$program" --machine=ancient >"$out/usage.log" 2>&1 || code=$?
 [ "$code" -eq 2 ] || fail "--machine=ancient ended with $code, not 2"
-grep -q '^usage: padwright \[--machine=modern|legacy\] \[--elevated\]$' "$out/usage.log" ||
+grep -q '^usage: padwright \[--machine=kernel|modern|legacy\] \[--elevated\]$' "$out/usage.log" ||
     fail "no usage line: $(cat "$out/usage.log")"
 
 # ---- Start: the warning comes first, then the main dialog (on the gameport machine, whose joystick 0

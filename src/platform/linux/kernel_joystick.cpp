@@ -1,0 +1,333 @@
+// One joystick number on joydev and evdev: opening, non-blocking reads, unplug, and the correction tables.
+#include "platform/linux/kernel_joystick.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace linuxjoy {
+
+namespace {
+
+constexpr int64_t kDeniedRetryMs = 2000;  // a node we may not open is not hammered every tick
+
+int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool NodeExists(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Opens for reading and writing when allowed, else for reading. O_NOCTTY: a node must never become
+// the controlling terminal. -1 with errno when it does not open at all.
+int OpenNode(const std::string& path, bool* writable) {
+    int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    *writable = fd >= 0;
+    if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    }
+    return fd;
+}
+
+// The evdev node of the input device that owns jsN, from sysfs: /sys/class/input/jsN/device/eventM.
+std::string EventNodeOf(unsigned number) {
+    char dirPath[64];
+    std::snprintf(dirPath, sizeof(dirPath), "/sys/class/input/js%u/device", number);
+    DIR* dir = ::opendir(dirPath);
+    if (dir == nullptr) {
+        return {};
+    }
+    std::string node;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, "event", 5) == 0) {
+            node = std::string("/dev/input/") + entry->d_name;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return node;
+}
+
+}  // namespace
+
+bool SameCorrection(const js_corr& a, const js_corr& b) {
+    return a.type == b.type && a.prec == b.prec && std::memcmp(a.coef, b.coef, sizeof(a.coef)) == 0;
+}
+
+bool SameAxisInfo(const input_absinfo& a, const input_absinfo& b) {
+    return a.minimum == b.minimum && a.maximum == b.maximum && a.flat == b.flat;
+}
+
+bool CorrectionFor(const AxisCalibration& cal, const input_absinfo& current, AxisKernelState* out) {
+    if (cal.deadZone > 100) {
+        return false;
+    }
+    const int64_t min = cal.min;
+    const int64_t center = cal.center;
+    const int64_t max = cal.max;
+    const int64_t lo = center - static_cast<int64_t>(cal.deadZone) * (center - min) / 100;
+    const int64_t hi = center + static_cast<int64_t>(cal.deadZone) * (max - center) / 100;
+    if (!(min < lo && lo <= hi && hi < max)) {
+        return false;
+    }
+    AxisKernelState state;
+    state.corr.type = JS_CORR_BROKEN;
+    state.corr.prec = static_cast<__s16>(current.fuzz);
+    state.corr.coef[0] = static_cast<__s32>(lo);
+    state.corr.coef[1] = static_cast<__s32>(hi);
+    // Rounded up, so that min and max reach full deflection after the kernel's 14-bit shift.
+    constexpr int64_t kFull = int64_t{1} << 29;
+    state.corr.coef[2] = static_cast<__s32>((kFull + (lo - min) - 1) / (lo - min));
+    state.corr.coef[3] = static_cast<__s32>((kFull + (max - hi) - 1) / (max - hi));
+    state.info = current;
+    state.info.minimum = cal.min;
+    state.info.maximum = cal.max;
+    state.info.flat = static_cast<__s32>(static_cast<int64_t>(cal.deadZone) * (max - min) / 200);
+    *out = state;
+    return true;
+}
+
+AxisCalibration CalibrationOf(const AxisKernelState& state) {
+    AxisCalibration cal;
+    const js_corr& c = state.corr;
+    if (c.type == JS_CORR_BROKEN && c.coef[2] > 0 && c.coef[3] > 0) {
+        const double lo = c.coef[0];
+        const double hi = c.coef[1];
+        const double min = lo - std::ldexp(1.0, 29) / c.coef[2];
+        const double max = hi + std::ldexp(1.0, 29) / c.coef[3];
+        cal.min = static_cast<int32_t>(std::lround(min));
+        cal.max = static_cast<int32_t>(std::lround(max));
+        // The dead band takes the same share of each half: lo = c - d*(c - min), so c = (lo - d*min) / (1 - d).
+        const double share = max > min ? (hi - lo) / (max - min) : 0;
+        cal.center = static_cast<int32_t>(std::lround(share < 1 ? (lo - share * min) / (1 - share) : (lo + hi) / 2));
+        cal.deadZone = static_cast<uint32_t>(std::lround(100.0 * share));
+        return cal;
+    }
+    // No broken line on joydev: the axis info says what the device spans.
+    cal.min = state.info.minimum;
+    cal.max = state.info.maximum;
+    cal.center = static_cast<int32_t>((static_cast<int64_t>(state.info.minimum) + state.info.maximum) / 2);
+    const int64_t span = static_cast<int64_t>(state.info.maximum) - state.info.minimum;
+    cal.deadZone = span > 0 ? static_cast<uint32_t>(std::llround(200.0 * state.info.flat / static_cast<double>(span))) : 0;
+    return cal;
+}
+
+int32_t Normalise(int32_t value, const input_absinfo& info, int32_t lo, int32_t hi) {
+    const double span = static_cast<double>(info.maximum) - info.minimum;
+    if (span <= 0 || hi <= lo) {
+        return lo;
+    }
+    const double half = span / 2;
+    const double deviation = value - (static_cast<double>(info.minimum) + half);
+    const double flat = info.flat > 0 ? info.flat : 0;
+    double share = 0;  // -1 .. 1
+    if (std::fabs(deviation) > flat && half > flat) {
+        share = (std::fabs(deviation) - flat) / (half - flat);
+        share = share > 1 ? 1 : share;
+        share = deviation < 0 ? -share : share;
+    }
+    return static_cast<int32_t>(std::lround(lo + (static_cast<double>(hi) - lo) * (0.5 + share / 2)));
+}
+
+KernelJoystick::KernelJoystick(unsigned number) : m_number(number), m_jsPath("/dev/input/js" + std::to_string(number)) {}
+
+KernelJoystick::~KernelJoystick() { Close(); }
+
+void KernelJoystick::Close() {
+    if (m_jsFd >= 0) {
+        ::close(m_jsFd);
+    }
+    if (m_eventFd >= 0) {
+        ::close(m_eventFd);
+    }
+    m_jsFd = m_eventFd = -1;
+    m_jsWritable = m_eventWritable = false;
+    m_status = Status::Absent;
+    m_name.clear();
+    m_eventPath.clear();
+    m_axes = m_joydevAxes = m_buttons = 0;
+    m_joyValue.fill(0);
+    m_own = {};
+}
+
+KernelJoystick::Status KernelJoystick::Refresh() {
+    if (m_status == Status::Present) {
+        // A node taken away (unplug) ends the number even before a read tells.
+        if (!NodeExists(m_jsPath)) {
+            Close();
+            return m_status;
+        }
+        Drain();
+        return m_status;
+    }
+    if (m_status == Status::Denied && NowMs() < m_retryAfterMs) {
+        return m_status;
+    }
+    if (!NodeExists(m_jsPath)) {
+        m_status = Status::Absent;
+        return m_status;
+    }
+    Open();
+    return m_status;
+}
+
+bool KernelJoystick::Open() {
+    Close();
+    m_jsFd = OpenNode(m_jsPath, &m_jsWritable);
+    if (m_jsFd < 0) {
+        const bool denied = errno == EACCES || errno == EPERM;
+        m_status = denied ? Status::Denied : Status::Absent;
+        m_deniedPath = denied ? m_jsPath : std::string();
+        m_retryAfterMs = NowMs() + kDeniedRetryMs;
+        return false;
+    }
+    m_deniedPath.clear();
+
+    char name[128] = {};
+    if (::ioctl(m_jsFd, JSIOCGNAME(sizeof(name) - 1), name) < 0) {
+        std::snprintf(name, sizeof(name), "%s", "Unknown joystick");
+    }
+    m_name = name;
+    __u8 axes = 0;
+    __u8 buttons = 0;
+    ::ioctl(m_jsFd, JSIOCGAXES, &axes);  // both stay 0 when the driver does not answer
+    ::ioctl(m_jsFd, JSIOCGBUTTONS, &buttons);
+    m_joydevAxes = axes;
+    m_axes = axes < kAxes ? axes : kAxes;
+    m_buttons = buttons;
+    m_axisMap.fill(0);
+    if (::ioctl(m_jsFd, JSIOCGAXMAP, m_axisMap.data()) < 0) {
+        for (int i = 0; i < kAxes; ++i) m_axisMap[i] = static_cast<uint8_t>(i);  // joydev's usual order
+    }
+
+    m_eventPath = EventNodeOf(m_number);
+    if (!m_eventPath.empty()) {
+        m_eventFd = OpenNode(m_eventPath, &m_eventWritable);
+        if (m_eventFd < 0 && (errno == EACCES || errno == EPERM)) {
+            m_deniedPath = m_eventPath;
+        }
+    }
+    m_status = Status::Present;
+    ReadKernelState(&m_own);
+    Drain();
+    return true;
+}
+
+void KernelJoystick::Drain() {
+    js_event events[64];
+    for (;;) {
+        const ssize_t got = ::read(m_jsFd, events, sizeof(events));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 && errno == EAGAIN) {
+            return;
+        }
+        if (got <= 0) {
+            Close();  // ENODEV, EIO or end of file: the device has gone
+            return;
+        }
+        const size_t count = static_cast<size_t>(got) / sizeof(js_event);
+        for (size_t i = 0; i < count; ++i) {
+            const js_event& e = events[i];
+            if ((e.type & ~JS_EVENT_INIT) == JS_EVENT_AXIS && e.number < kAxes) {
+                m_joyValue[e.number] = e.value;
+            }
+        }
+        if (static_cast<size_t>(got) < sizeof(events)) {
+            return;
+        }
+    }
+}
+
+std::string KernelJoystick::Description() const {
+    char text[256];
+    if (m_status == Status::Denied) {
+        std::snprintf(text, sizeof(text), "no access to %s (input group or udev rule)", m_deniedPath.c_str());
+        return text;
+    }
+    if (m_status != Status::Present) {
+        return {};
+    }
+    const std::string js = m_jsPath.substr(std::strlen("/dev/input/"));
+    if (m_eventFd < 0 && !m_deniedPath.empty()) {
+        std::snprintf(text, sizeof(text), "%s (%s; no access to %s)", m_name.c_str(), js.c_str(), m_deniedPath.c_str());
+    } else if (m_eventFd < 0) {
+        std::snprintf(text, sizeof(text), "%s (%s only)", m_name.c_str(), js.c_str());
+    } else {
+        std::snprintf(text, sizeof(text), "%s (%s, %s%s)", m_name.c_str(), js.c_str(),
+                      m_eventPath.substr(std::strlen("/dev/input/")).c_str(), Writable() ? "" : ", read only");
+    }
+    return text;
+}
+
+bool KernelJoystick::ReadEvdev(int axis, input_absinfo* info) const {
+    if (m_eventFd < 0 || axis < 0 || axis >= m_axes) {
+        return false;
+    }
+    return ::ioctl(m_eventFd, EVIOCGABS(m_axisMap[axis]), info) == 0;
+}
+
+bool KernelJoystick::ReadKernelState(std::array<AxisKernelState, kAxes>* state) const {
+    *state = {};
+    if (m_jsFd < 0) {
+        return false;
+    }
+    js_corr table[ABS_CNT] = {};
+    const bool ok = ::ioctl(m_jsFd, JSIOCGCORR, table) == 0;
+    for (int i = 0; i < m_axes; ++i) {
+        (*state)[i].corr = table[i];
+        ReadEvdev(i, &(*state)[i].info);
+    }
+    return ok;
+}
+
+bool KernelJoystick::WriteKernelState(const std::array<AxisKernelState, kAxes>& state) {
+    if (m_status != Status::Present || !Writable()) {
+        return false;
+    }
+    js_corr table[ABS_CNT] = {};
+    if (::ioctl(m_jsFd, JSIOCGCORR, table) != 0) {
+        return false;
+    }
+    bool joydevChanged = false;
+    for (int i = 0; i < m_axes; ++i) {
+        if (!SameCorrection(table[i], state[i].corr)) {
+            table[i] = state[i].corr;
+            joydevChanged = true;
+        }
+    }
+    bool ok = true;
+    if (joydevChanged) {
+        ok = ::ioctl(m_jsFd, JSIOCSCORR, table) == 0;
+    }
+    for (int i = 0; i < m_axes && ok && m_eventFd >= 0; ++i) {
+        input_absinfo now{};
+        if (!ReadEvdev(i, &now)) {
+            ok = false;
+            break;
+        }
+        if (SameAxisInfo(now, state[i].info)) {
+            continue;
+        }
+        input_absinfo wanted = now;  // the value, fuzz and resolution stay the device's
+        wanted.minimum = state[i].info.minimum;
+        wanted.maximum = state[i].info.maximum;
+        wanted.flat = state[i].info.flat;
+        ok = ::ioctl(m_eventFd, EVIOCSABS(m_axisMap[i]), &wanted) == 0;
+    }
+    return ok;
+}
+
+}  // namespace linuxjoy

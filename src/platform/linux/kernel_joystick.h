@@ -1,0 +1,101 @@
+// One joystick number on the Linux kernel: its joydev node /dev/input/jsN and the evdev node of the same
+// input device, opened without blocking, read on demand, and their calibration read and written.
+#pragma once
+
+#include <linux/input.h>
+#include <linux/joystick.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace linuxjoy {
+
+constexpr int kAxes = 6;  // the dialog's X, Y, Z, R, U, V: joydev's axes 0..5
+
+// What the user asked for one axis: minimum, centre, maximum and a dead zone in percent of each half.
+struct AxisCalibration {
+    int32_t min = 0;
+    int32_t center = 0;
+    int32_t max = 0;
+    uint32_t deadZone = 0;
+};
+
+// The kernel's correction of one axis on both interfaces.
+struct AxisKernelState {
+    js_corr corr{};
+    input_absinfo info{};
+};
+
+bool SameCorrection(const js_corr& a, const js_corr& b);
+bool SameAxisInfo(const input_absinfo& a, const input_absinfo& b);  // minimum, maximum, flat
+
+// The broken line and axis info for a calibration. False, and nothing set, when the values are not in
+// order (min < centre - dead band, centre + dead band < max).
+bool CorrectionFor(const AxisCalibration& cal, const input_absinfo& current, AxisKernelState* out);
+// The calibration a correction stands for, read back from its coefficients (rounded to whole units).
+AxisCalibration CalibrationOf(const AxisKernelState& state);
+// An evdev value mapped through its axis info onto lo..hi: the middle within the flat band, the ends
+// at minimum and maximum.
+int32_t Normalise(int32_t value, const input_absinfo& info, int32_t lo, int32_t hi);
+
+class KernelJoystick {
+public:
+    enum class Status { Absent, Denied, Present };
+
+    explicit KernelJoystick(unsigned number);
+    ~KernelJoystick();
+    KernelJoystick(const KernelJoystick&) = delete;
+    KernelJoystick& operator=(const KernelJoystick&) = delete;
+
+    // Opens the nodes when a node has appeared, takes in what joydev has queued and notices an unplug.
+    // Never waits on the device.
+    Status Refresh();
+    Status status() const { return m_status; }
+
+    unsigned number() const { return m_number; }
+    const std::string& name() const { return m_name; }
+    // The polled-device text: the name with its nodes, or why the nodes cannot be used.
+    std::string Description() const;
+    int axes() const { return m_axes; }       // joydev's axes shown, 0..6
+    int buttons() const { return m_buttons; }
+    bool HasEvdev() const { return m_eventFd >= 0; }
+    bool Writable() const { return m_jsWritable && (m_eventFd < 0 || m_eventWritable); }
+
+    // Last values joydev handed over (corrected) and the evdev value and axis info of the same axis.
+    int32_t JoydevValue(int axis) const { return m_joyValue[axis]; }
+    bool ReadEvdev(int axis, input_absinfo* info) const;
+
+    // The kernel's correction of every shown axis now, and as it was when the nodes were opened.
+    bool ReadKernelState(std::array<AxisKernelState, kAxes>* state) const;
+    const std::array<AxisKernelState, kAxes>& OwnState() const { return m_own; }
+    // Writes the axes whose state differs from the kernel's; returns false when a write failed or the
+    // nodes may not be written.
+    bool WriteKernelState(const std::array<AxisKernelState, kAxes>& state);
+
+    void Close();
+
+private:
+    bool Open();
+    void Drain();
+
+    unsigned m_number;
+    std::string m_jsPath;
+    std::string m_eventPath;
+    Status m_status = Status::Absent;
+    std::string m_deniedPath;      // the node that would not open
+    int64_t m_retryAfterMs = 0;     // a denied node is tried again after this time
+    int m_jsFd = -1;
+    int m_eventFd = -1;
+    bool m_jsWritable = false;
+    bool m_eventWritable = false;
+    std::string m_name;
+    int m_axes = 0;
+    int m_joydevAxes = 0;           // all of joydev's axes: the length of its correction table
+    int m_buttons = 0;
+    std::array<uint8_t, ABS_CNT> m_axisMap{};
+    std::array<int32_t, kAxes> m_joyValue{};
+    std::array<AxisKernelState, kAxes> m_own{};
+};
+
+}  // namespace linuxjoy

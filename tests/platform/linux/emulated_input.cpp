@@ -1,0 +1,293 @@
+// umockdev testbeds with joydev and evdev nodes; the ioctls answered from the emulated kernel's state.
+#include "emulated_input.h"
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <termios.h>
+#include <umockdev.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstring>
+#include <stdexcept>
+
+namespace emu {
+
+js_corr DefaultCorrection(const input_absinfo& info) {
+    js_corr corr{};
+    if (info.maximum == info.minimum) {
+        return corr;  // JS_CORR_NONE
+    }
+    corr.type = JS_CORR_BROKEN;
+    corr.prec = static_cast<__s16>(info.fuzz);
+    int t = (info.maximum + info.minimum) / 2;
+    corr.coef[0] = t - info.flat;
+    corr.coef[1] = t + info.flat;
+    t = (info.maximum - info.minimum) / 2 - 2 * info.flat;
+    if (t != 0) {
+        corr.coef[2] = (1 << 29) / t;
+        corr.coef[3] = (1 << 29) / t;
+    }
+    return corr;
+}
+
+int JoydevValue(int value, const js_corr& corr) {
+    int64_t v = value;
+    if (corr.type == JS_CORR_BROKEN) {
+        v = v > corr.coef[0] ? (v < corr.coef[1] ? 0 : (int64_t{corr.coef[3]} * (v - corr.coef[1])) >> 14)
+                             : (int64_t{corr.coef[2]} * (v - corr.coef[0])) >> 14;
+    } else if (corr.type != JS_CORR_NONE) {
+        return 0;
+    }
+    return static_cast<int>(v < -32767 ? -32767 : v > 32767 ? 32767 : v);
+}
+
+struct Testbed::Node {
+    Controller* controller;
+    bool joydev;
+    UMockdevIoctlBase* handler;
+};
+
+namespace {
+
+// The argument of the ioctl, `len` bytes of it, or null.
+UMockdevIoctlData* Arg(UMockdevIoctlClient* client, size_t len) {
+    return umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, len, nullptr);
+}
+
+bool Reply(UMockdevIoctlClient* client, UMockdevIoctlData* data, const void* from, size_t len, long result) {
+    if (data == nullptr) {
+        umockdev_ioctl_client_complete(client, -1, EFAULT);
+        return true;
+    }
+    std::memcpy(data->data, from, len);
+    umockdev_ioctl_client_complete(client, result, 0);
+    g_object_unref(data);
+    return true;
+}
+
+int AxisCount(const Controller& c) { return static_cast<int>(c.axes.size()); }
+
+gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
+    auto* node = static_cast<Testbed::Node*>(user);
+    Controller& c = *node->controller;
+    std::lock_guard<std::mutex> guard(c.lock);
+    const unsigned long request = umockdev_ioctl_client_get_request(client);
+    const unsigned type = _IOC_TYPE(request);
+    const unsigned nr = _IOC_NR(request);
+    const size_t size = _IOC_SIZE(request);
+    const size_t corrBytes = sizeof(js_corr) * c.axes.size();  // the kernel copies one entry an axis
+
+    if (node->joydev && type == 'j') {
+        if (nr == _IOC_NR(JSIOCGVERSION)) {
+            const __u32 version = JS_VERSION;
+            return Reply(client, Arg(client, sizeof(version)), &version, sizeof(version), 0);
+        }
+        if (nr == _IOC_NR(JSIOCGAXES) || nr == _IOC_NR(JSIOCGBUTTONS)) {
+            const __u8 count = static_cast<__u8>(nr == _IOC_NR(JSIOCGAXES) ? AxisCount(c) : c.buttons);
+            return Reply(client, Arg(client, 1), &count, 1, 0);
+        }
+        if (nr == _IOC_NR(JSIOCGNAME(0))) {
+            const size_t len = std::min(size, c.name.size() + 1);
+            return Reply(client, Arg(client, len), c.name.c_str(), len, static_cast<long>(len));
+        }
+        if (nr == _IOC_NR(JSIOCGAXMAP)) {
+            std::array<__u8, ABS_CNT> map{};
+            for (size_t i = 0; i < c.axes.size(); ++i) map[i] = static_cast<__u8>(c.axes[i].code);
+            return Reply(client, Arg(client, map.size()), map.data(), map.size(), 0);
+        }
+        if (nr == _IOC_NR(JSIOCGCORR)) {
+            return Reply(client, Arg(client, corrBytes), c.corr.data(), corrBytes, 0);
+        }
+        if (nr == _IOC_NR(JSIOCSCORR)) {
+            UMockdevIoctlData* data = Arg(client, corrBytes);
+            if (data == nullptr) {
+                umockdev_ioctl_client_complete(client, -1, EFAULT);
+                return TRUE;
+            }
+            std::memcpy(c.corr.data(), data->data, corrBytes);
+            ++c.corrWrites;
+            g_object_unref(data);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
+    }
+    if (!node->joydev && type == 'E') {
+        if (nr == _IOC_NR(EVIOCGNAME(0))) {
+            const size_t len = std::min(size, c.name.size() + 1);
+            return Reply(client, Arg(client, len), c.name.c_str(), len, static_cast<long>(len));
+        }
+        if (nr >= 0x40 && nr < 0x40 + ABS_CNT) {
+            return Reply(client, Arg(client, sizeof(input_absinfo)), &c.abs[nr - 0x40], sizeof(input_absinfo), 0);
+        }
+        if (nr >= 0xc0 && nr < 0xc0 + ABS_CNT) {
+            UMockdevIoctlData* data = Arg(client, sizeof(input_absinfo));
+            if (data == nullptr) {
+                umockdev_ioctl_client_complete(client, -1, EFAULT);
+                return TRUE;
+            }
+            std::memcpy(&c.abs[nr - 0xc0], data->data, sizeof(input_absinfo));
+            ++c.absWrites;
+            g_object_unref(data);
+            umockdev_ioctl_client_complete(client, 0, 0);
+            return TRUE;
+        }
+    }
+    umockdev_ioctl_client_complete(client, -1, ENOTTY);
+    return TRUE;
+}
+
+}  // namespace
+
+Testbed::Testbed() : m_testbed(umockdev_testbed_new()) {}
+
+Testbed::~Testbed() {
+    for (Node* node : m_nodes) {
+        g_object_unref(node->handler);
+        delete node;
+    }
+    g_object_unref(m_testbed);
+    for (Controller* c : m_controllers) delete c;
+}
+
+Controller& Testbed::AddStick(unsigned js, unsigned event) {
+    std::vector<AxisSpec> axes;
+    for (int code : {ABS_X, ABS_Y, ABS_Z, ABS_RZ, ABS_THROTTLE, ABS_RUDDER}) axes.push_back({code, -32768, 32767, 16, 128});
+    return Add("Padwright Test Stick", js, event, axes, 8);
+}
+
+Controller& Testbed::AddPad(unsigned js, unsigned event) {
+    return Add("Padwright Test Pad", js, event, {{ABS_X, 0, 255, 0, 15}, {ABS_Y, 0, 255, 0, 15}}, 4);
+}
+
+Controller& Testbed::Add(const std::string& name, unsigned js, unsigned event, std::vector<AxisSpec> axes, int buttons) {
+    auto* c = new Controller;
+    m_controllers.push_back(c);
+    c->name = name;
+    c->js = js;
+    c->event = event;
+    c->axes = std::move(axes);
+    c->buttons = buttons;
+    for (size_t i = 0; i < c->axes.size(); ++i) {
+        const AxisSpec& a = c->axes[i];
+        input_absinfo& info = c->abs[a.code];
+        info.minimum = a.min;
+        info.maximum = a.max;
+        info.fuzz = a.fuzz;
+        info.flat = a.flat;
+        info.value = (a.min + a.max) / 2;
+        c->corr[i] = DefaultCorrection(info);
+    }
+
+    const std::string input = "/devices/virtual/input/input" + std::to_string(100 + event);
+    const std::string description =
+        "P: " + input + "\nE: SUBSYSTEM=input\nE: NAME=\"" + name + "\"\nA: name=" + name + "\n\n" +
+        "P: " + input + "/js" + std::to_string(js) + "\nN: input/js" + std::to_string(js) +
+        "\nE: DEVNAME=/dev/input/js" + std::to_string(js) + "\nE: MAJOR=13\nE: MINOR=" + std::to_string(js) +
+        "\nE: SUBSYSTEM=input\nL: device=../../input" + std::to_string(100 + event) + "\n\n" +
+        "P: " + input + "/event" + std::to_string(event) + "\nN: input/event" + std::to_string(event) +
+        "\nE: DEVNAME=/dev/input/event" + std::to_string(event) + "\nE: MAJOR=13\nE: MINOR=" +
+        std::to_string(64 + event) + "\nE: SUBSYSTEM=input\nL: device=../../input" + std::to_string(100 + event) + "\n";
+    GError* error = nullptr;
+    if (!umockdev_testbed_add_from_string(m_testbed, description.c_str(), &error)) {
+        const std::string message = error != nullptr ? error->message : "unknown";
+        g_clear_error(&error);
+        throw std::runtime_error("umockdev: " + message);
+    }
+    Attach(*c, JsNode(*c), true);
+    Attach(*c, EventNode(*c), false);
+    return *c;
+}
+
+void Testbed::Attach(Controller& c, const std::string& path, bool joydev) {
+    auto* node = new Node{&c, joydev, umockdev_ioctl_base_new()};
+    m_nodes.push_back(node);
+    g_signal_connect(node->handler, "handle-ioctl", G_CALLBACK(HandleIoctl), node);
+    GError* error = nullptr;
+    if (!umockdev_testbed_attach_ioctl(m_testbed, path.c_str(), node->handler, &error)) {
+        const std::string message = error != nullptr ? error->message : "unknown";
+        g_clear_error(&error);
+        throw std::runtime_error("umockdev ioctl on " + path + ": " + message);
+    }
+    // The node is a pseudo-terminal: raw, so that binary records pass unchanged.
+    const int fd = umockdev_testbed_get_dev_fd(m_testbed, path.c_str());
+    termios tio{};
+    if (fd >= 0 && tcgetattr(fd, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+}
+
+void Testbed::Unplug(Controller& c) {
+    const std::string input = "/sys/devices/virtual/input/input" + std::to_string(100 + c.event);
+    umockdev_testbed_remove_device(m_testbed, (input + "/js" + std::to_string(c.js)).c_str());
+    umockdev_testbed_remove_device(m_testbed, (input + "/event" + std::to_string(c.event)).c_str());
+    umockdev_testbed_remove_device(m_testbed, input.c_str());
+    // umockdev leaves the /dev nodes behind; udev would remove them.
+    gchar* root = umockdev_testbed_get_root_dir(m_testbed);
+    for (const std::string& node : {JsNode(c), EventNode(c)}) ::unlink((std::string(root) + node).c_str());
+    g_free(root);
+}
+
+void Testbed::Move(Controller& c, int axis, int value) {
+    js_event e{};
+    {
+        std::lock_guard<std::mutex> guard(c.lock);
+        c.abs[c.axes[axis].code].value = value;
+        e.value = static_cast<__s16>(JoydevValue(value, c.corr[axis]));
+    }
+    e.type = JS_EVENT_AXIS;
+    e.number = static_cast<__u8>(axis);
+    WriteJs(c, e);
+}
+
+void Testbed::WriteJs(const Controller& c, const js_event& e) {
+    const int fd = umockdev_testbed_get_dev_fd(m_testbed, JsNode(c).c_str());
+    if (fd < 0 || write(fd, &e, sizeof(e)) != static_cast<ssize_t>(sizeof(e))) {
+        throw std::runtime_error("cannot write an event into " + JsNode(c));
+    }
+}
+
+// ---- open() refused for chosen paths
+
+namespace {
+std::mutex g_denyLock;
+std::vector<std::pair<std::string, bool>> g_denied;  // path, only when asked for writing
+}  // namespace
+
+void DenyOpen(const std::string& path, bool writeOnly) {
+    std::lock_guard<std::mutex> guard(g_denyLock);
+    g_denied.emplace_back(path, writeOnly);
+}
+
+void AllowAllOpens() {
+    std::lock_guard<std::mutex> guard(g_denyLock);
+    g_denied.clear();
+}
+
+}  // namespace emu
+
+// Stands in front of the C library's open() (and umockdev's): a refused path fails with EACCES as a node
+// without permission does. Everything else goes on to the next open() in line.
+extern "C" int open(const char* path, int flags, ...) {
+    mode_t mode = 0;
+    if (flags & (O_CREAT | O_TMPFILE)) {
+        va_list args;
+        va_start(args, flags);
+        mode = static_cast<mode_t>(va_arg(args, int));
+        va_end(args);
+    }
+    {
+        std::lock_guard<std::mutex> guard(emu::g_denyLock);
+        for (const auto& [denied, writeOnly] : emu::g_denied) {
+            if (denied == path && (!writeOnly || (flags & O_ACCMODE) != O_RDONLY)) {
+                errno = EACCES;
+                return -1;
+            }
+        }
+    }
+    using OpenFn = int (*)(const char*, int, ...);
+    static const auto next = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, "open"));
+    return next(path, flags, mode);
+}
