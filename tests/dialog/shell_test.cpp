@@ -111,8 +111,9 @@ TEST_F(Shell, ClosingTheDialogReleasesTheJoystickAndWritesNothing) {
         {"&Close", [](Window& w) { w.Click(IDCANCEL); }},
         {"Enter", [](Window& w) { w.PressEnter(); }},
     };
-    for (const auto& [name, close] : ways) {
-        SCOPED_TRACE(name);
+    for (const auto& way : ways) {
+        SCOPED_TRACE(way.first);
+        const auto& close = way.second;
         int writes = 0;
         Run([&](Window& w) {
             w.Tick();
