@@ -1,210 +1,29 @@
-// Fault sweeps: every platform call the tool makes during a refresh tick, a calibration edit, a
-// reload, a selection and the cleaner (the latter on the legacy and the modern machine) is made to
-// fail, once at each of its occurrences and then at all of them. The tool must keep running, show
-// what it shows for a failing platform (zeros, "not installed!", the cleaner's error messages),
-// write or delete nothing it was not asked to, and leave no DirectInput interface or registry key
-// open once the dialog has closed.
+// Fault sweeps of the main dialog: every platform call the tool makes during a refresh tick, a
+// calibration edit, a reload and a selection is made to fail, once at each of its occurrences and
+// then at all of them. The tool must keep running, show what it shows for a failing platform (zeros,
+// "not installed!"), write nothing it was not asked to, and leave no DirectInput interface or
+// registry key open once the dialog has closed. The cleaner's sweep is in cleaner_sweep_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <set>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "../support/desk.h"
+#include "sweep.h"
 
 namespace {
 
 using headless::Window;
-
-const char* Name(SimCall call) {
-    static const char* const kNames[] = {
-        "JoyGetPosEx", "JoyGetDevCaps", "JoyConfigChanged", "RegOpenKey", "RegQueryValueEx", "RegEnumKey",
-        "RegDeleteKey", "RegCloseKey", "RegisterWindowMessage", "DirectInputCreate", "DIQueryInterface",
-        "CreateDevice", "EnumDevices", "GetDeviceStatus", "DIRunControlPanel", "DIInitialize",
-        "DeviceQueryInterface", "GetCapabilities", "EnumObjects", "GetProperty", "SetProperty", "DeviceAcquire",
-        "DeviceUnacquire", "GetDeviceState", "GetDeviceData", "SetDataFormat", "SetEventNotification",
-        "DeviceSetCooperativeLevel", "GetObjectInfo", "GetDeviceInfo", "DeviceRunControlPanel", "DeviceInitialize",
-        "CreateEffect", "EnumEffects", "GetEffectInfo", "GetForceFeedbackState", "SendForceFeedbackCommand",
-        "EnumCreatedEffectObjects", "Escape", "Poll", "SendDeviceData", "JoyConfigQueryInterface",
-        "JoyConfigAcquire", "JoyConfigUnacquire", "JoyConfigSetCooperativeLevel", "SendNotify", "EnumTypes",
-        "GetTypeInfo", "SetTypeInfo", "DeleteType", "GetConfig", "SetConfig", "DeleteConfig", "GetUserValues",
-        "SetUserValues", "AddNewHardware", "OpenTypeKey", "OpenConfigKey"};
-    static_assert(std::size(kNames) == static_cast<size_t>(SimCall::Count), "one name a call");
-    return kNames[static_cast<int>(call)];
-}
-
-std::vector<SimCall> Range(SimCall first, SimCall last) {
-    std::vector<SimCall> calls;
-    for (int c = static_cast<int>(first); c <= static_cast<int>(last); ++c) calls.push_back(static_cast<SimCall>(c));
-    return calls;
-}
-const std::vector<SimCall> kDirectInputCalls = Range(SimCall::DirectInputCreate, SimCall::OpenConfigKey);
-const std::vector<SimCall> kRegistryCalls = Range(SimCall::RegOpenKey, SimCall::RegCloseKey);
-
-int32_t FailureFor(SimCall call) {
-    if (call == SimCall::JoyGetPosEx || call == SimCall::JoyGetDevCaps || call == SimCall::JoyConfigChanged)
-        return JOYERR_UNPLUGGED;
-    if (call >= SimCall::RegOpenKey && call <= SimCall::RegCloseKey) return ERROR_ACCESS_DENIED;
-    if (call == SimCall::Poll) return DIERR_INPUTLOST;
-    return E_FAIL;
-}
-
-// What the user sees in the main dialog.
-struct Screen {
-    std::vector<std::string> joyCooked, joyRaw, diCooked, diRaw, grid;
-    std::string line;
-};
-
-Screen Look(const Window& w) {
-    Screen s;
-    for (int i = 0; i < AXIS_COUNT; ++i) {
-        s.joyCooked.push_back(w.Text(IDC_JOY_COOKED_X + i));
-        s.joyRaw.push_back(w.Text(IDC_JOY_RAW_X + i));
-        s.diCooked.push_back(w.Text(kDiCookedIds[i]));
-        s.diRaw.push_back(w.Text(kDiRawIds[i]));
-    }
-    for (int i = 0; i < AXIS_COUNT; ++i) {
-        s.grid.push_back(w.Text(IDC_CAL_MIN_X + 2 * i));
-        s.grid.push_back(w.Text(IDC_CAL_CENTER_X + 2 * i));
-        s.grid.push_back(w.Text(IDC_CAL_MAX_X + 2 * i));
-        s.grid.push_back(w.Text(IDC_DEADZONE_X + 2 * i));
-    }
-    for (int id : kCalibratedIds) s.grid.push_back(w.Checked(id) ? "ticked" : "clear");
-    s.line = w.Text(IDC_POLLED_DEVICE);
-    return s;
-}
+using namespace sweep;
 
 const std::vector<std::string> kZeros(AXIS_COUNT, "00000");
-
-// Keys of the user's hive are named as the cleaner names them, after their hive.
-const std::string kUser = "HKEY_CURRENT_USER\\";
-
-void AddKeysBelow(const CSimPlatform& sim, HKEY hive, const std::string& path, std::set<std::string>* keys) {
-    for (const std::string& name : sim.Subkeys(hive, path)) {
-        keys->insert((hive == HKEY_CURRENT_USER ? kUser : "") + path + "\\" + name);
-        AddKeysBelow(sim, hive, path + "\\" + name, keys);
-    }
-}
-
-// The joystick branch of both hives and DirectInput's per-device calibration.
-std::set<std::string> AllKeys(const CSimPlatform& sim) {
-    std::set<std::string> keys;
-    AddKeysBelow(sim, HKEY_LOCAL_MACHINE, CSimPlatform::kJoystickBase, &keys);
-    AddKeysBelow(sim, HKEY_CURRENT_USER, CSimPlatform::kJoystickBase, &keys);
-    AddKeysBelow(sim, HKEY_CURRENT_USER, CSimPlatform::kDirectInputBranch, &keys);
-    return keys;
-}
 
 bool SameCalibration(const DIJOYCONFIG& a, const DIJOYCONFIG& b) {
     return std::memcmp(&a.hwc, &b.hwc, sizeof(a.hwc)) == 0 && std::memcmp(a.wszType, b.wszType, sizeof(a.wszType)) == 0;
 }
 bool SameUserValues(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
-
-// The user's answers: yes to everything but the calibration key of the "vjoyd" driver and the
-// modern machine's gamepad.
-bool Declines(const std::string& question) {
-    return question.find("vjoyd.vxd") != std::string::npos || question.find("PID_5702") != std::string::npos;
-}
-
-// What one session showed and left behind.
-struct Outcome {
-    Screen before, after, recovered;
-    bool ended = false;
-    int liveAfterAction = 0;
-    int liveAtEnd = 0;
-    bool acquiredAtEnd = false;
-    size_t keysAtEnd = 0;
-    int closesFailed = 0;
-    int configWrites = 0;
-    std::vector<std::string> boxes;
-    std::set<std::string> keysBefore, keysAfter;
-    std::vector<DIJOYCONFIG> storeBefore, storeAfter;
-    DIJOYUSERVALUES userValuesBefore{}, userValuesAfter{};
-    int calls = 0;  // calls of the swept function during the action
-    int notifications = 0;
-};
-
-using Action = std::function<void(Desk&, Window&)>;
-// Prepares the machine before the dialog starts; none keeps the legacy machine.
-using Setup = std::function<void(Desk&)>;
-
-// One session: the dialog starts on a machine with every axis of joystick 0 held still and ticks
-// once; then `call` is set to fail `count` times after `after` good calls (count 0: never), `action`
-// runs, the failure is cleared, and one more tick shows how the tool came back.
-Outcome Play(const Action& action, SimCall call, int count, int after, const Setup& setup = nullptr) {
-    Outcome o;
-    Desk desk;
-    if (setup) setup(desk);
-    for (int axis = 0; axis < AXIS_COUNT; ++axis) desk.sim.HoldAxis(0, axis, 150 + 60 * axis);
-    desk.host.SetMessageBoxHandler([&](const headless::MessageBoxRecord& box) {
-        o.boxes.push_back(box.text);
-        if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
-        return Declines(box.text) ? IDNO : IDYES;
-    });
-    desk.Run([&](Window& w, CPadwrightDlg&) {
-        desk.Tick(w);
-        o.before = Look(w);
-        o.keysBefore = AllKeys(desk.sim);
-        for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) o.storeBefore.push_back(desk.sim.StoredConfig(n));
-        o.userValuesBefore = desk.sim.StoredUserValues();
-        const int writes = desk.sim.ConfigWrites();
-        const int callsBefore = desk.sim.CallCount(call);
-        const int notificationsBefore = desk.sim.Notifications();
-
-        if (count != 0) desk.sim.FailCall(call, FailureFor(call), count, after);
-        action(desk, w);
-        desk.sim.ClearFailures();
-
-        o.calls = desk.sim.CallCount(call) - callsBefore;
-        if (call == SimCall::RegCloseKey && count != 0)
-            o.closesFailed = std::min(o.calls - after, count < 0 ? o.calls : count);
-        o.configWrites = desk.sim.ConfigWrites() - writes;
-        o.notifications = desk.sim.Notifications() - notificationsBefore;
-        o.after = Look(w);
-        o.liveAfterAction = desk.sim.LiveInterfaces();
-        o.keysAfter = AllKeys(desk.sim);
-        for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) o.storeAfter.push_back(desk.sim.StoredConfig(n));
-        o.userValuesAfter = desk.sim.StoredUserValues();
-        desk.Tick(w);
-        o.recovered = Look(w);
-        o.ended = w.Ended();
-    });
-    o.liveAtEnd = desk.sim.LiveInterfaces();
-    o.acquiredAtEnd = desk.sim.ConfigAcquired();
-    o.keysAtEnd = desk.sim.OpenKeyHandles();
-    return o;
-}
-
-// Runs `check` for the fault-free session and for `call` failing at each occurrence in turn and
-// then always; returns how many faulty sessions ran.
-int Sweep(const Action& action, const std::vector<SimCall>& calls,
-          const std::function<void(const Outcome& clean, const Outcome& faulty, SimCall call)>& check,
-          const Setup& setup = nullptr) {
-    int sessions = 0;
-    for (SimCall call : calls) {
-        const Outcome clean = Play(action, call, 0, 0, setup);
-        for (int k = 0; k <= clean.calls; ++k) {
-            const bool always = k == clean.calls;
-            if (always && clean.calls == 0) break;
-            SCOPED_TRACE(std::string(Name(call)) + (always ? " failing every time" : " failing at call " + std::to_string(k + 1) + " of " + std::to_string(clean.calls)));
-            const Outcome faulty = Play(action, call, always ? CSimPlatform::kAlways : 1, always ? 0 : k, setup);
-            EXPECT_FALSE(faulty.ended) << "the dialog is still open";
-            EXPECT_EQ(faulty.liveAtEnd, 0) << "no DirectInput interface outlives the dialog";
-            EXPECT_FALSE(faulty.acquiredAtEnd) << "no configuration write is left acquired";
-            EXPECT_LE(faulty.liveAfterAction, 3) << "one joystick object holds at most three interfaces";
-            EXPECT_EQ(faulty.keysAtEnd, static_cast<size_t>(faulty.closesFailed))
-                << "every registry key opened was closed (a close made to fail leaves its handle)";
-            check(clean, faulty, call);
-            ++sessions;
-        }
-    }
-    return sessions;
-}
 
 // The machines the dialog's sweeps run on: the gameport one, and Windows 10/11 run by a standard user.
 struct SweptMachine {
@@ -354,117 +173,6 @@ TEST(FaultSweep, ASelectionWithAFailingCallNamesTheJoystickOrSaysNotInstalled) {
     EXPECT_GT(sessions, 20);
     ::testing::Test::RecordProperty("faulty_sessions", sessions);
     std::printf("%d sessions with a failing call\n", sessions);
-}
-
-const std::string kBase = CSimPlatform::kJoystickBase;
-const std::string kFoundHead = "Found calibration information at\n>";
-
-// The key a "Found calibration information" question names (key names may hold '<' and '>').
-std::string FoundPath(const std::string& question) {
-    return question.substr(kFoundHead.size(), question.rfind("<\n\n") - kFoundHead.size());
-}
-
-std::string Refused(const std::string& path) {
-    return "Windows refused to delete\n>" + path +
-           "<\n\nDeleting it needs administrator rights: start Padwright as an administrator to remove it.";
-}
-
-// The machines the cleaner is swept on, and the settings key each removes, as the messages name it.
-struct CleanerMachine {
-    const char* name;
-    Setup setup;
-    std::string settings;
-};
-
-std::vector<CleanerMachine> CleanerMachines() {
-    const auto modern = [](bool elevated) {
-        return [elevated](Desk& desk) {
-            desk.sim.Rebuild(SimMachine::Modern(elevated));
-            desk.sim.SetClock([&desk] { return desk.now; });
-            // Windows keeps a device's calibration in subkeys, which go before their key.
-            const std::string stick = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5701");
-            desk.sim.AddKey(HKEY_CURRENT_USER, stick + "\\0\\Type\\Axes\\0");
-        };
-    };
-    const std::string modernSettings = kUser + kBase + "\\DINPUT.DLL\\CurrentJoystickSettings";
-    return {{"legacy", nullptr, CSimPlatform::SettingsKeyPath()},
-            {"modern, standard user", modern(false), modernSettings},
-            {"modern, administrator", modern(true), modernSettings}};
-}
-
-TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWhatHappened) {
-    const Action clear = [](Desk&, Window& w) { w.Click(IDC_CLEAR_CALIBRATION); };
-    std::vector<SimCall> calls = kRegistryCalls;
-    calls.push_back(SimCall::JoyGetDevCaps);
-    calls.push_back(SimCall::JoyConfigChanged);
-    for (const CleanerMachine& machine : CleanerMachines()) {
-        SCOPED_TRACE(machine.name);
-        const bool rewritesSettings = machine.setup != nullptr;  // WinMM writes the modern settings again
-        const std::string& settings = machine.settings;
-        const int sessions = Sweep(clear, calls, [&](const Outcome&, const Outcome& o, SimCall) {
-            // Every key the user confirmed, as the questions named them; a confirmed key's subkeys go with it.
-            std::set<std::string> confirmed;
-            for (const std::string& text : o.boxes) {
-                if (text.rfind(kFoundHead, 0) == 0 && !Declines(text)) confirmed.insert(FoundPath(text));
-                if (text.rfind("You still have some game controllers installed", 0) == 0) confirmed.insert(settings);
-            }
-            const auto wasConfirmed = [&](const std::string& key) {
-                return std::any_of(confirmed.begin(), confirmed.end(), [&](const std::string& c) {
-                    return key == c || key.rfind(c + "\\", 0) == 0;
-                });
-            };
-            for (const std::string& key : o.keysBefore)
-                EXPECT_TRUE(o.keysAfter.count(key) || wasConfirmed(key)) << key << " was deleted unasked";
-
-            // Each report matches what the registry now holds.
-            const auto shown = [&](const std::string& text) {
-                return std::find(o.boxes.begin(), o.boxes.end(), text) != o.boxes.end();
-            };
-            if (shown("All game controllers have been deleted.\n")) {
-                EXPECT_TRUE(!o.keysAfter.count(settings) || (rewritesSettings && o.notifications > 0));
-            }
-            int deletions = 0;
-            int failures = 0;
-            for (const std::string& text : o.boxes) {
-                const bool removalFailed = text.rfind("An error occurred while deleting\n>", 0) == 0 ||
-                                           (text.rfind("Windows refused", 0) == 0 &&
-                                            text.find("CurrentJoystickSettings<") != std::string::npos);
-                if (!removalFailed) continue;
-                EXPECT_TRUE(o.keysAfter.count(settings)) << "a failed removal left no settings key: " << text;
-                EXPECT_EQ(o.notifications, 0) << "a failed removal is not announced";
-                ++failures;
-            }
-            for (size_t i = 0; i + 1 < o.boxes.size(); ++i) {
-                if (o.boxes[i].rfind(kFoundHead, 0) != 0) continue;
-                const std::string path = FoundPath(o.boxes[i]);
-                if (Declines(o.boxes[i])) {
-                    EXPECT_TRUE(o.keysAfter.count(path)) << path << " was declined but is gone";
-                    EXPECT_NE(o.boxes[i + 1], "Calibration found and deleted.");
-                } else if (o.boxes[i + 1] == "Calibration found and deleted.") {
-                    EXPECT_FALSE(o.keysAfter.count(path)) << path << " reported deleted but still there";
-                    ++deletions;
-                } else {
-                    EXPECT_TRUE(o.boxes[i + 1] == "An error occured while trying to delete:\n>" + path + "<!" ||
-                                o.boxes[i + 1] == Refused(path))
-                        << o.boxes[i + 1];
-                    EXPECT_TRUE(o.keysAfter.count(path)) << path << " reported kept but gone";
-                    ++failures;
-                }
-            }
-            if (!shown("An error occured while accessing\n>" + kBase + "<")) {
-                const char* closing = "No calibration information was found. Probably already deleted.";
-                if (failures == 0 && deletions > 0) closing = "All calibration information has been deleted.";
-                if (failures > 0 && deletions == 0) closing = "The calibration information found could not be deleted.";
-                if (failures > 0 && deletions > 0)
-                    closing = "Some calibration information has been deleted, but not all of it could be.";
-                EXPECT_EQ(o.boxes.back(), closing) << deletions << " deleted, " << failures << " failed";
-            }
-            EXPECT_EQ(o.recovered.diCooked.size(), static_cast<size_t>(AXIS_COUNT));
-        }, machine.setup);
-        EXPECT_GT(sessions, 20);
-        ::testing::Test::RecordProperty(std::string("faulty_sessions, ") + machine.name, sessions);
-        std::printf("%s: %d sessions with a failing call\n", machine.name, sessions);
-    }
 }
 
 }  // namespace

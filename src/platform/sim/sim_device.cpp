@@ -1,0 +1,388 @@
+// The simulated DirectInput 5's joystick device: data format, cooperative level, acquisition,
+// range and calibration-mode properties, and the state read from the virtual controller.
+#include <array>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/sim/sim_objects.h"
+
+namespace {
+
+using Impl = CSimPlatform::Impl;
+
+// Object offsets of the six axes in c_dfDIJoystick's layout, in the order X, Y, Z, R, U, V.
+constexpr DWORD kAxisOffsets[CSimPlatform::kAxes] = {
+    offsetof(DIJOYSTATE, lX),           offsetof(DIJOYSTATE, lY),
+    offsetof(DIJOYSTATE, lZ),           offsetof(DIJOYSTATE, lRz),
+    offsetof(DIJOYSTATE, rglSlider[0]), offsetof(DIJOYSTATE, rglSlider[1])};
+
+bool SameProperty(REFGUID a, REFGUID b) { return &a == &b; }  // predefined properties are compared by address
+
+class CSimDevice final : public CSimObject<IDirectInputDevice2A, SimObject::Device> {
+public:
+    CSimDevice(Impl& sim, IDirectInputA* parent, UINT number) : CSimObject(sim), m_parent(parent), m_number(number) {
+        m_parent->AddRef();
+        m_rangeMin.fill(0);
+        m_rangeMax.fill(65535);
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        HRESULT hr;
+        if (RefuseQuery(SimCall::DeviceQueryInterface, ppv, &hr)) {
+            return hr;
+        }
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDirectInputDeviceA) ||
+            IsEqualGUID(riid, IID_IDirectInputDevice2A)) {
+            AddRef();
+            *ppv = static_cast<IDirectInputDevice2A*>(this);
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetCapabilities(LPDIDEVCAPS caps) override {
+        HRESULT hr;
+        if (Fails(SimCall::GetCapabilities, &hr)) {
+            return hr;
+        }
+        if (caps == nullptr) {
+            return E_POINTER;
+        }
+        if (caps->dwSize != sizeof(DIDEVCAPS)) {
+            return DIERR_INVALIDPARAM;
+        }
+        const Impl::Device& device = m_sim.devices[m_number];
+        caps->dwFlags = m_sim.Attached(m_number) ? 0x00000001 /* DIDC_ATTACHED */ : 0;
+        caps->dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
+        caps->dwAxes = static_cast<DWORD>(device.axes);
+        caps->dwButtons = device.buttons;
+        caps->dwPOVs = 0;
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE EnumObjects(LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD) override {
+        return Unsupported(SimCall::EnumObjects);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetProperty(REFGUID rguidProp, LPDIPROPHEADER pdiph) override {
+        HRESULT hr;
+        if (Fails(SimCall::GetProperty, &hr)) {
+            return hr;
+        }
+        int first = 0;
+        int last = 0;
+        if (pdiph == nullptr) {
+            return E_POINTER;
+        }
+        if (SameProperty(rguidProp, DIPROP_RANGE)) {
+            if (pdiph->dwSize != sizeof(DIPROPRANGE) || !Target(*pdiph, &first, &last) || pdiph->dwHow == DIPH_DEVICE) {
+                return DIERR_INVALIDPARAM;
+            }
+            auto* range = reinterpret_cast<LPDIPROPRANGE>(pdiph);
+            range->lMin = m_rangeMin[first];
+            range->lMax = m_rangeMax[first];
+            return DI_OK;
+        }
+        if (SameProperty(rguidProp, DIPROP_CALIBRATIONMODE)) {
+            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !Target(*pdiph, &first, &last)) {
+                return DIERR_INVALIDPARAM;
+            }
+            reinterpret_cast<LPDIPROPDWORD>(pdiph)->dwData =
+                m_raw ? DIPROPCALIBRATIONMODE_RAW : DIPROPCALIBRATIONMODE_COOKED;
+            return DI_OK;
+        }
+        return DIERR_UNSUPPORTED;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetProperty(REFGUID rguidProp, LPCDIPROPHEADER pdiph) override {
+        HRESULT hr;
+        if (Fails(SimCall::SetProperty, &hr)) {
+            return hr;
+        }
+        if (pdiph == nullptr) {
+            return E_POINTER;
+        }
+        if (m_acquired) {
+            return DIERR_ACQUIRED;
+        }
+        int first = 0;
+        int last = 0;
+        if (SameProperty(rguidProp, DIPROP_RANGE)) {
+            if (pdiph->dwSize != sizeof(DIPROPRANGE) || !Target(*pdiph, &first, &last)) {
+                return DIERR_INVALIDPARAM;
+            }
+            const auto* range = reinterpret_cast<LPCDIPROPRANGE>(pdiph);
+            if (range->lMin >= range->lMax) {
+                return DIERR_INVALIDPARAM;
+            }
+            for (int axis = first; axis <= last; ++axis) {
+                m_rangeMin[axis] = range->lMin;
+                m_rangeMax[axis] = range->lMax;
+            }
+            return DI_OK;
+        }
+        if (SameProperty(rguidProp, DIPROP_CALIBRATIONMODE)) {
+            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !Target(*pdiph, &first, &last) || pdiph->dwHow != DIPH_DEVICE) {
+                return DIERR_INVALIDPARAM;
+            }
+            const DWORD mode = reinterpret_cast<LPCDIPROPDWORD>(pdiph)->dwData;
+            if (mode != DIPROPCALIBRATIONMODE_RAW && mode != DIPROPCALIBRATIONMODE_COOKED) {
+                return DIERR_INVALIDPARAM;
+            }
+            m_raw = mode == DIPROPCALIBRATIONMODE_RAW;
+            return DI_OK;
+        }
+        return DIERR_UNSUPPORTED;
+    }
+
+    HRESULT STDMETHODCALLTYPE Acquire() override {
+        HRESULT hr;
+        if (Fails(SimCall::DeviceAcquire, &hr)) {
+            return hr;
+        }
+        if (!m_formatSet) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (m_acquired) {
+            return DI_NOEFFECT;
+        }
+        if (!m_sim.Attached(m_number)) {
+            return DIERR_UNPLUGGED;
+        }
+        if (Exclusive() && m_sim.exclusiveAcquired[m_number] > 0) {
+            return DIERR_OTHERAPPHASPRIO;
+        }
+        m_acquired = true;
+        if (Exclusive()) {
+            ++m_sim.exclusiveAcquired[m_number];
+        }
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE Unacquire() override {
+        HRESULT hr;
+        if (Fails(SimCall::DeviceUnacquire, &hr)) {
+            return hr;
+        }
+        if (!m_acquired) {
+            return DI_NOEFFECT;
+        }
+        Drop();
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD cbData, LPVOID lpvData) override {
+        HRESULT hr;
+        if (Fails(SimCall::GetDeviceState, &hr)) {
+            return hr;
+        }
+        if (lpvData == nullptr) {
+            return E_POINTER;
+        }
+        if (!m_formatSet || cbData != sizeof(DIJOYSTATE)) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (!m_acquired) {
+            return DIERR_NOTACQUIRED;
+        }
+        if (!m_sim.Attached(m_number)) {
+            Drop();
+            return DIERR_INPUTLOST;
+        }
+        DIJOYSTATE state;
+        std::memset(&state, 0, sizeof(state));
+        LONG* axes[CSimPlatform::kAxes] = {&state.lX, &state.lY, &state.lZ, &state.lRz, &state.rglSlider[0], &state.rglSlider[1]};
+        const int present = m_sim.devices[m_number].axes;
+        for (int axis = 0; axis < present; ++axis) {
+            const LONG raw = m_sim.Raw(m_number, axis);
+            *axes[axis] = m_raw ? raw : m_sim.Cook(m_number, axis, raw, m_rangeMin[axis], m_rangeMax[axis]);
+        }
+        for (DWORD& pov : state.rgdwPOV) {
+            pov = 0xFFFFFFFF;  // centred / absent
+        }
+        std::memcpy(lpvData, &state, sizeof(state));
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD) override {
+        return Unsupported(SimCall::GetDeviceData);
+    }
+
+    HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT lpdf) override {
+        HRESULT hr;
+        if (Fails(SimCall::SetDataFormat, &hr)) {
+            return hr;
+        }
+        if (lpdf == nullptr) {
+            return E_POINTER;
+        }
+        if (m_acquired) {
+            return DIERR_ACQUIRED;
+        }
+        // Only the standard joystick layout is offered.
+        if (lpdf->dwSize != sizeof(DIDATAFORMAT) || lpdf->dwDataSize != sizeof(DIJOYSTATE) ||
+            (lpdf->dwFlags & DIDF_ABSAXIS) == 0) {
+            return DIERR_INVALIDPARAM;
+        }
+        m_formatSet = true;
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SetEventNotification(HANDLE) override { return Unsupported(SimCall::SetEventNotification); }
+
+    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD dwFlags) override {
+        HRESULT hr;
+        if (Fails(SimCall::DeviceSetCooperativeLevel, &hr)) {
+            return hr;
+        }
+        if (m_acquired) {
+            return DIERR_ACQUIRED;
+        }
+        const DWORD sharing = dwFlags & (DISCL_EXCLUSIVE | DISCL_NONEXCLUSIVE);
+        const DWORD focus = dwFlags & (DISCL_FOREGROUND | DISCL_BACKGROUND);
+        if ((dwFlags & ~(sharing | focus)) != 0 || (sharing != DISCL_EXCLUSIVE && sharing != DISCL_NONEXCLUSIVE) ||
+            (focus != DISCL_FOREGROUND && focus != DISCL_BACKGROUND)) {
+            return DIERR_INVALIDPARAM;
+        }
+        // Microsoft's IDirectInputDevice8::SetCooperativeLevel: E_HANDLE unless hwnd is a valid top-level
+        // window; Wine's dinput tests show Windows accepting no window only for background, non-exclusive use.
+        const bool windowless = hwnd == nullptr && dwFlags == (DISCL_BACKGROUND | DISCL_NONEXCLUSIVE);
+        if (!windowless && !m_sim.IsWindow(hwnd)) {
+            return E_HANDLE;
+        }
+        m_hwnd = hwnd;
+        m_level = dwFlags;
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) override {
+        return Unsupported(SimCall::GetObjectInfo);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEA pdidi) override {
+        HRESULT hr;
+        if (Fails(SimCall::GetDeviceInfo, &hr)) {
+            return hr;
+        }
+        if (pdidi == nullptr) {
+            return E_POINTER;
+        }
+        if (pdidi->dwSize != sizeof(DIDEVICEINSTANCEA)) {
+            return DIERR_INVALIDPARAM;
+        }
+        const DWORD size = pdidi->dwSize;
+        std::memset(pdidi, 0, sizeof(*pdidi));
+        pdidi->dwSize = size;
+        pdidi->guidInstance = m_sim.store[m_number].guidInstance;
+        pdidi->guidProduct = GUID_Joystick;
+        pdidi->dwDevType = DIDEVTYPE_JOYSTICK | (DIDEVTYPEJOYSTICK_TRADITIONAL << 8);
+        std::snprintf(pdidi->tszInstanceName, sizeof(pdidi->tszInstanceName), "Joystick %u", m_number + 1);
+        std::snprintf(pdidi->tszProductName, sizeof(pdidi->tszProductName), "%s", m_sim.devices[m_number].name.c_str());
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE RunControlPanel(HWND, DWORD) override { return Unsupported(SimCall::DeviceRunControlPanel); }
+    HRESULT STDMETHODCALLTYPE Initialize(HINSTANCE, DWORD, REFGUID) override {
+        HRESULT hr;
+        return Fails(SimCall::DeviceInitialize, &hr) ? hr : DIERR_ALREADYINITIALIZED;
+    }
+    HRESULT STDMETHODCALLTYPE CreateEffect(REFGUID, LPCDIEFFECT, LPDIRECTINPUTEFFECT* ppdeff, LPUNKNOWN) override {
+        if (ppdeff != nullptr) {
+            *ppdeff = nullptr;
+        }
+        return Unsupported(SimCall::CreateEffect);
+    }
+    HRESULT STDMETHODCALLTYPE EnumEffects(LPDIENUMEFFECTSCALLBACKA, LPVOID, DWORD) override {
+        HRESULT hr;
+        return Fails(SimCall::EnumEffects, &hr) ? hr : DI_OK;  // no effects to list
+    }
+    HRESULT STDMETHODCALLTYPE GetEffectInfo(LPDIEFFECTINFOA, REFGUID) override { return Unsupported(SimCall::GetEffectInfo); }
+    HRESULT STDMETHODCALLTYPE GetForceFeedbackState(LPDWORD) override {
+        return Unsupported(SimCall::GetForceFeedbackState);
+    }
+    HRESULT STDMETHODCALLTYPE SendForceFeedbackCommand(DWORD) override {
+        return Unsupported(SimCall::SendForceFeedbackCommand);
+    }
+    HRESULT STDMETHODCALLTYPE EnumCreatedEffectObjects(LPDIENUMCREATEDEFFECTOBJECTSCALLBACK, LPVOID, DWORD) override {
+        HRESULT hr;
+        return Fails(SimCall::EnumCreatedEffectObjects, &hr) ? hr : DI_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Escape(LPDIEFFESCAPE) override { return Unsupported(SimCall::Escape); }
+
+    HRESULT STDMETHODCALLTYPE Poll() override {
+        HRESULT hr;
+        if (Fails(SimCall::Poll, &hr)) {
+            return hr;
+        }
+        if (!m_acquired) {
+            return DIERR_NOTACQUIRED;
+        }
+        if (!m_sim.Attached(m_number)) {
+            Drop();
+            return DIERR_INPUTLOST;
+        }
+        return DI_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD) override {
+        return Unsupported(SimCall::SendDeviceData);
+    }
+
+private:
+    ~CSimDevice() override {
+        Drop();
+        m_parent->Release();
+    }
+
+    bool Exclusive() const { return (m_level & DISCL_EXCLUSIVE) != 0; }
+
+    void Drop() {
+        if (m_acquired && Exclusive() && m_sim.exclusiveAcquired[m_number] > 0) {
+            --m_sim.exclusiveAcquired[m_number];
+        }
+        m_acquired = false;
+    }
+
+    // The axes a property header addresses: the whole device, or one axis by its offset.
+    static bool Target(const DIPROPHEADER& header, int* first, int* last) {
+        if (header.dwHeaderSize != sizeof(DIPROPHEADER)) {
+            return false;
+        }
+        if (header.dwHow == DIPH_DEVICE) {
+            *first = 0;
+            *last = CSimPlatform::kAxes - 1;
+            return header.dwObj == 0;
+        }
+        if (header.dwHow == DIPH_BYOFFSET) {
+            for (int axis = 0; axis < CSimPlatform::kAxes; ++axis) {
+                if (kAxisOffsets[axis] == header.dwObj) {
+                    *first = *last = axis;
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+
+    HRESULT Unsupported(SimCall call) {
+        HRESULT hr;
+        return Fails(call, &hr) ? hr : DIERR_UNSUPPORTED;
+    }
+
+    IDirectInputA* m_parent;
+    UINT m_number;
+    HWND m_hwnd = nullptr;
+    DWORD m_level = 0;
+    bool m_formatSet = false;
+    bool m_acquired = false;
+    bool m_raw = false;
+    std::array<LONG, CSimPlatform::kAxes> m_rangeMin{};
+    std::array<LONG, CSimPlatform::kAxes> m_rangeMax{};
+};
+
+}  // namespace
+
+IDirectInputDevice2A* NewSimDevice(CSimPlatform::Impl& sim, IDirectInputA* parent, UINT number) {
+    return new CSimDevice(sim, parent, number);
+}
