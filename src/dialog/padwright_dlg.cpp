@@ -9,6 +9,7 @@
 
 #include "app/about_dlg.h"
 #include "joystick/dijoystick.h"
+#include "joystick/joystick_records.h"
 #include "joystick/joystick_services.h"
 #include "res/resource.h"
 
@@ -28,20 +29,6 @@ constexpr LONG kUncalibratedMin = 0;
 constexpr LONG kUncalibratedCenter = 328;
 constexpr LONG kUncalibratedMax = 655;
 constexpr DWORD kDefaultDeadZones[AXIS_COUNT] = {5, 5, 0, 0, 0, 0};
-
-// X and Y share the first flag; Z, R, U and V have one each.
-int FlagOfAxis(int axis) { return axis == 0 ? 0 : axis - 1; }
-
-DWORD& Axis(JOYPOS& pos, int axis) {
-    switch (axis) {
-    case 0: return pos.dwX;
-    case 1: return pos.dwY;
-    case 2: return pos.dwZ;
-    case 3: return pos.dwR;
-    case 4: return pos.dwU;
-    default: return pos.dwV;
-    }
-}
 
 const char* DisplayFormat() {
     static const CString format = [] {
@@ -332,8 +319,8 @@ void CPadwrightDlg::TakeUnits(const JOYRANGE& stored) {
     LONG lowest = 0;
     LONG highest = 0;
     for (int i = 0; i < AXIS_COUNT; ++i) {
-        for (LONG value : {static_cast<LONG>(Axis(range.jpMin, i)), static_cast<LONG>(Axis(range.jpCenter, i)),
-                           static_cast<LONG>(Axis(range.jpMax, i))}) {
+        for (LONG value : {static_cast<LONG>(JoyPosAxis(range.jpMin, i)), static_cast<LONG>(JoyPosAxis(range.jpCenter, i)),
+                           static_cast<LONG>(JoyPosAxis(range.jpMax, i))}) {
             lowest = value < lowest ? value : lowest;
             highest = value > highest ? value : highest;
         }
@@ -350,9 +337,9 @@ void CPadwrightDlg::TakeUnits(const JOYRANGE& stored) {
         // Gameport joysticks show an axis without calibration as 0, 328, 655. In device units the axis
         // keeps the range it stored when selected, so that marking it calibrated again stores numbers
         // of its own units, never gameport ones; an empty range becomes the whole range.
-        LONG min = static_cast<LONG>(Axis(range.jpMin, i));
-        LONG center = static_cast<LONG>(Axis(range.jpCenter, i));
-        LONG max = static_cast<LONG>(Axis(range.jpMax, i));
+        LONG min = static_cast<LONG>(JoyPosAxis(range.jpMin, i));
+        LONG center = static_cast<LONG>(JoyPosAxis(range.jpCenter, i));
+        LONG max = static_cast<LONG>(JoyPosAxis(range.jpMax, i));
         if (gameport) {
             min = kUncalibratedMin;
             center = kUncalibratedCenter;
@@ -384,14 +371,14 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
 
         JOYRANGE range = hwv.jrvHardware;
         for (int i = 0; i < AXIS_COUNT; ++i) {
-            const bool calibrated = m_calibrated[FlagOfAxis(i)];
-            m_calMin[i] = calibrated ? static_cast<LONG>(Axis(range.jpMin, i)) : m_uncalMin[i];
-            m_calCenter[i] = calibrated ? static_cast<LONG>(Axis(range.jpCenter, i)) : m_uncalCenter[i];
-            m_calMax[i] = calibrated ? static_cast<LONG>(Axis(range.jpMax, i)) : m_uncalMax[i];
+            const bool calibrated = m_calibrated[CalibrationFlagOfAxis(i)];
+            m_calMin[i] = calibrated ? static_cast<LONG>(JoyPosAxis(range.jpMin, i)) : m_uncalMin[i];
+            m_calCenter[i] = calibrated ? static_cast<LONG>(JoyPosAxis(range.jpCenter, i)) : m_uncalCenter[i];
+            m_calMax[i] = calibrated ? static_cast<LONG>(JoyPosAxis(range.jpMax, i)) : m_uncalMax[i];
         }
 
         JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
-        for (int i = 0; i < AXIS_COUNT; ++i) m_deadZone[i] = useDefaults ? kDefaultDeadZones[i] : Axis(deadZone, i);
+        for (int i = 0; i < AXIS_COUNT; ++i) m_deadZone[i] = useDefaults ? kDefaultDeadZones[i] : JoyPosAxis(deadZone, i);
         m_gridLoaded = TRUE;
     }
     UpdateData(FALSE);
@@ -407,10 +394,10 @@ void CPadwrightDlg::ApplyToDevice() {
         if (m_calibrated[k]) flags |= DWORD{1} << k;
     hwv.dwCalFlags = flags;
     for (int i = 0; i < AXIS_COUNT; ++i) {
-        Axis(hwv.jrvHardware.jpMin, i) = static_cast<DWORD>(m_calMin[i]);
-        Axis(hwv.jrvHardware.jpCenter, i) = static_cast<DWORD>(m_calCenter[i]);
-        Axis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(m_calMax[i]);
-        Axis(m_pJoystick->m_userValues.ruv.jpDeadZone, i) = m_deadZone[i];
+        JoyPosAxis(hwv.jrvHardware.jpMin, i) = static_cast<DWORD>(m_calMin[i]);
+        JoyPosAxis(hwv.jrvHardware.jpCenter, i) = static_cast<DWORD>(m_calCenter[i]);
+        JoyPosAxis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(m_calMax[i]);
+        JoyPosAxis(m_pJoystick->m_userValues.ruv.jpDeadZone, i) = m_deadZone[i];
     }
     // A refused write is not retried: the reload that follows shows what is stored, and the user is
     // told once per selection why (TellRefusedSave).

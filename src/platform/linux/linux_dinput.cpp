@@ -2,6 +2,7 @@
 // number, and the joystick configuration interface over the kernel's correction.
 #include <cstring>
 
+#include "joystick/joystick_records.h"
 #include "platform/linux/linux_platform.h"
 
 namespace {
@@ -10,9 +11,6 @@ using linuxjoy::kAxes;
 
 bool SameProperty(REFGUID a, REFGUID b) { return &a == &b; }  // predefined properties compare by address
 
-constexpr DWORD kAxisOffsets[kAxes] = {offsetof(DIJOYSTATE, lX),           offsetof(DIJOYSTATE, lY),
-                                       offsetof(DIJOYSTATE, lZ),           offsetof(DIJOYSTATE, lRz),
-                                       offsetof(DIJOYSTATE, rglSlider[0]), offsetof(DIJOYSTATE, rglSlider[1])};
 
 template <typename Interface>
 class CRefCounted : public Interface {
@@ -221,7 +219,7 @@ public:
         int last = 0;
         if (SameProperty(rguidProp, DIPROP_RANGE)) {
             const auto* range = reinterpret_cast<LPCDIPROPRANGE>(pdiph);
-            if (pdiph->dwSize != sizeof(DIPROPRANGE) || !Target(*pdiph, &first, &last) || range->lMin >= range->lMax) {
+            if (pdiph->dwSize != sizeof(DIPROPRANGE) || !PropertyAxes(*pdiph, &first, &last) || range->lMin >= range->lMax) {
                 return DIERR_INVALIDPARAM;
             }
             for (int axis = first; axis <= last; ++axis) {
@@ -232,7 +230,7 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATIONMODE)) {
             const DWORD mode = reinterpret_cast<LPCDIPROPDWORD>(pdiph)->dwData;
-            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !Target(*pdiph, &first, &last) ||
+            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !PropertyAxes(*pdiph, &first, &last) ||
                 (mode != DIPROPCALIBRATIONMODE_RAW && mode != DIPROPCALIBRATIONMODE_COOKED)) {
                 return DIERR_INVALIDPARAM;
             }
@@ -380,26 +378,6 @@ public:
 private:
     ~CDevice() override { m_parent->Release(); }
 
-    // The axes a property header addresses: the whole device, or one axis by its offset.
-    static bool Target(const DIPROPHEADER& header, int* first, int* last) {
-        if (header.dwHeaderSize != sizeof(DIPROPHEADER)) {
-            return false;
-        }
-        if (header.dwHow == DIPH_DEVICE) {
-            *first = 0;
-            *last = kAxes - 1;
-            return header.dwObj == 0;
-        }
-        if (header.dwHow == DIPH_BYOFFSET) {
-            for (int axis = 0; axis < kAxes; ++axis) {
-                if (kAxisOffsets[axis] == header.dwObj) {
-                    *first = *last = axis;
-                    return true;
-                }
-            }
-        }
-        return false;
-    }
 
     CLinuxPlatform& m_platform;
     IDirectInputA* m_parent;

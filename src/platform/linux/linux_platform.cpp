@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "joystick/joystick_records.h"
+
 using linuxjoy::AxisCalibration;
 using linuxjoy::AxisKernelState;
 using linuxjoy::KernelJoystick;
@@ -29,22 +31,6 @@ constexpr uintptr_t kCalibrationHandle = 0x7100;
 
 HKEY Handle(uintptr_t value) { return reinterpret_cast<HKEY>(value); }
 uintptr_t HandleValue(HKEY key) { return reinterpret_cast<uintptr_t>(key); }
-
-// X and Y share the first calibration flag; Z, R, U and V have one each.
-int FlagOfAxis(int axis) { return axis == 0 ? 0 : axis - 1; }
-
-DWORD& Axis(JOYPOS& pos, int axis) {
-    switch (axis) {
-    case 0: return pos.dwX;
-    case 1: return pos.dwY;
-    case 2: return pos.dwZ;
-    case 3: return pos.dwR;
-    case 4: return pos.dwU;
-    default: return pos.dwV;
-    }
-}
-
-DWORD AxisOf(const JOYPOS& pos, int axis) { return Axis(const_cast<JOYPOS&>(pos), axis); }
 
 bool SameState(const std::array<AxisKernelState, kAxes>& a, const std::array<AxisKernelState, kAxes>& b, int axes) {
     for (int i = 0; i < axes; ++i) {
@@ -382,12 +368,12 @@ void CLinuxPlatform::View(UINT number, DWORD* calFlags, JOYRANGE* range, JOYPOS*
     const std::array<AxisKernelState, kAxes>& own = joystick->OwnState();
     for (int i = 0; i < axes; ++i) {
         const AxisCalibration cal = linuxjoy::CalibrationOf(now[i]);
-        Axis(range->jpMin, i) = static_cast<DWORD>(cal.min);
-        Axis(range->jpCenter, i) = static_cast<DWORD>(cal.center);
-        Axis(range->jpMax, i) = static_cast<DWORD>(cal.max);
-        Axis(*deadZone, i) = cal.deadZone;
+        JoyPosAxis(range->jpMin, i) = static_cast<DWORD>(cal.min);
+        JoyPosAxis(range->jpCenter, i) = static_cast<DWORD>(cal.center);
+        JoyPosAxis(range->jpMax, i) = static_cast<DWORD>(cal.max);
+        JoyPosAxis(*deadZone, i) = cal.deadZone;
         if (!linuxjoy::SameCorrection(now[i].corr, own[i].corr) || !linuxjoy::SameAxisInfo(now[i].info, own[i].info)) {
-            *calFlags |= DWORD{1} << FlagOfAxis(i);
+            *calFlags |= DWORD{1} << CalibrationFlagOfAxis(i);
         }
     }
 }
@@ -457,15 +443,15 @@ HRESULT CLinuxPlatform::SetConfig(UINT number, const DIJOYCONFIG* config, DWORD 
     joystick->ReadKernelState(&now);
     std::array<AxisKernelState, kAxes> wanted = now;
     for (int i = 0; i < joystick->axes(); ++i) {
-        if ((calFlags >> FlagOfAxis(i) & 1) == 0) {
+        if ((calFlags >> CalibrationFlagOfAxis(i) & 1) == 0) {
             wanted[i] = joystick->OwnState()[i];
             continue;
         }
         AxisCalibration cal;
-        cal.min = static_cast<int32_t>(AxisOf(hwv.jrvHardware.jpMin, i));
-        cal.center = static_cast<int32_t>(AxisOf(hwv.jrvHardware.jpCenter, i));
-        cal.max = static_cast<int32_t>(AxisOf(hwv.jrvHardware.jpMax, i));
-        cal.deadZone = AxisOf(m_pendingDeadZone[number], i);
+        cal.min = static_cast<int32_t>(JoyPosAxis(hwv.jrvHardware.jpMin, i));
+        cal.center = static_cast<int32_t>(JoyPosAxis(hwv.jrvHardware.jpCenter, i));
+        cal.max = static_cast<int32_t>(JoyPosAxis(hwv.jrvHardware.jpMax, i));
+        cal.deadZone = JoyPosAxis(m_pendingDeadZone[number], i);
         // Values out of order (half typed) leave the kernel's correction of that axis as it is.
         linuxjoy::CorrectionFor(cal, now[i].info, &wanted[i]);
     }

@@ -5,17 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "joystick/joystick_records.h"
 #include "platform/sim/sim_objects.h"
 
 namespace {
 
 using Impl = CSimPlatform::Impl;
-
-// Object offsets of the six axes in c_dfDIJoystick's layout, in the order X, Y, Z, R, U, V.
-constexpr DWORD kAxisOffsets[CSimPlatform::kAxes] = {
-    offsetof(DIJOYSTATE, lX),           offsetof(DIJOYSTATE, lY),
-    offsetof(DIJOYSTATE, lZ),           offsetof(DIJOYSTATE, lRz),
-    offsetof(DIJOYSTATE, rglSlider[0]), offsetof(DIJOYSTATE, rglSlider[1])};
 
 bool SameProperty(REFGUID a, REFGUID b) { return &a == &b; }  // predefined properties are compared by address
 
@@ -76,7 +71,7 @@ public:
             return E_POINTER;
         }
         if (SameProperty(rguidProp, DIPROP_RANGE)) {
-            if (pdiph->dwSize != sizeof(DIPROPRANGE) || !Target(*pdiph, &first, &last) || pdiph->dwHow == DIPH_DEVICE) {
+            if (pdiph->dwSize != sizeof(DIPROPRANGE) || !PropertyAxes(*pdiph, &first, &last) || pdiph->dwHow == DIPH_DEVICE) {
                 return DIERR_INVALIDPARAM;
             }
             auto* range = reinterpret_cast<LPDIPROPRANGE>(pdiph);
@@ -85,7 +80,7 @@ public:
             return DI_OK;
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATIONMODE)) {
-            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !Target(*pdiph, &first, &last)) {
+            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !PropertyAxes(*pdiph, &first, &last)) {
                 return DIERR_INVALIDPARAM;
             }
             reinterpret_cast<LPDIPROPDWORD>(pdiph)->dwData =
@@ -109,7 +104,7 @@ public:
         int first = 0;
         int last = 0;
         if (SameProperty(rguidProp, DIPROP_RANGE)) {
-            if (pdiph->dwSize != sizeof(DIPROPRANGE) || !Target(*pdiph, &first, &last)) {
+            if (pdiph->dwSize != sizeof(DIPROPRANGE) || !PropertyAxes(*pdiph, &first, &last)) {
                 return DIERR_INVALIDPARAM;
             }
             const auto* range = reinterpret_cast<LPCDIPROPRANGE>(pdiph);
@@ -123,7 +118,7 @@ public:
             return DI_OK;
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATIONMODE)) {
-            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !Target(*pdiph, &first, &last) || pdiph->dwHow != DIPH_DEVICE) {
+            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !PropertyAxes(*pdiph, &first, &last) || pdiph->dwHow != DIPH_DEVICE) {
                 return DIERR_INVALIDPARAM;
             }
             const DWORD mode = reinterpret_cast<LPCDIPROPDWORD>(pdiph)->dwData;
@@ -344,26 +339,6 @@ private:
         m_acquired = false;
     }
 
-    // The axes a property header addresses: the whole device, or one axis by its offset.
-    static bool Target(const DIPROPHEADER& header, int* first, int* last) {
-        if (header.dwHeaderSize != sizeof(DIPROPHEADER)) {
-            return false;
-        }
-        if (header.dwHow == DIPH_DEVICE) {
-            *first = 0;
-            *last = CSimPlatform::kAxes - 1;
-            return header.dwObj == 0;
-        }
-        if (header.dwHow == DIPH_BYOFFSET) {
-            for (int axis = 0; axis < CSimPlatform::kAxes; ++axis) {
-                if (kAxisOffsets[axis] == header.dwObj) {
-                    *first = *last = axis;
-                    return true;
-                }
-            }
-        }
-        return false;
-    }
 
     HRESULT Unsupported(SimCall call) {
         HRESULT hr;

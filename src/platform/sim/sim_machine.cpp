@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "joystick/joystick_records.h"
 #include "platform/sim/sim_internal.h"
 
 namespace {
@@ -15,16 +16,6 @@ namespace {
 constexpr DWORD kCalBits[CSimPlatform::kAxes] = {JOY_ISCAL_XY, JOY_ISCAL_XY, JOY_ISCAL_Z,
                                                  JOY_ISCAL_R,  JOY_ISCAL_U,  JOY_ISCAL_V};
 constexpr double kPi = 3.14159265358979323846;
-
-DWORD& Axis(JOYPOS& pos, int axis) {
-    DWORD* fields[CSimPlatform::kAxes] = {&pos.dwX, &pos.dwY, &pos.dwZ, &pos.dwR, &pos.dwU, &pos.dwV};
-    return *fields[axis];  // cppcheck-suppress returnReference ; a member of pos, not of the local array
-}
-
-LONG Axis(const JOYPOS& pos, int axis) {
-    const DWORD fields[CSimPlatform::kAxes] = {pos.dwX, pos.dwY, pos.dwZ, pos.dwR, pos.dwU, pos.dwV};
-    return static_cast<LONG>(fields[axis]);  // calibration values are signed, stored as 32-bit patterns
-}
 
 template <size_t N>
 void CopyText(WCHAR (&to)[N], const char* from) {
@@ -92,9 +83,9 @@ CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
     userValues.dwSize = sizeof(DIJOYUSERVALUES);
     userValues.ruv.dwTimeOut = 5000;
     for (int axis = 0; axis < kAxes; ++axis) {
-        Axis(userValues.ruv.jrvRanges.jpMin, axis) = 0;
-        Axis(userValues.ruv.jrvRanges.jpCenter, axis) = 32767;
-        Axis(userValues.ruv.jrvRanges.jpMax, axis) = 65535;
+        JoyPosAxis(userValues.ruv.jrvRanges.jpMin, axis) = 0;
+        JoyPosAxis(userValues.ruv.jrvRanges.jpCenter, axis) = 32767;
+        JoyPosAxis(userValues.ruv.jrvRanges.jpMax, axis) = 65535;
     }
     userValues.ruv.jpDeadZone.dwX = 5;
     userValues.ruv.jpDeadZone.dwY = 5;
@@ -158,10 +149,10 @@ CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
         hwc.hwv.dwCalFlags = c.calFlags & (JOY_ISCAL_XY | JOY_ISCAL_Z | JOY_ISCAL_R | JOY_ISCAL_U | JOY_ISCAL_V);
         for (int axis = 0; axis < kAxes; ++axis) {
             const bool calibrated = axis < d.axes && (hwc.hwv.dwCalFlags & kCalBits[axis]) != 0;
-            Axis(hwc.hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(calibrated ? d.travelMin[axis] : d.nominalMin);
-            Axis(hwc.hwv.jrvHardware.jpCenter, axis) =
+            JoyPosAxis(hwc.hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(calibrated ? d.travelMin[axis] : d.nominalMin);
+            JoyPosAxis(hwc.hwv.jrvHardware.jpCenter, axis) =
                 static_cast<DWORD>(calibrated ? d.travelCenter[axis] : d.nominalCenter);
-            Axis(hwc.hwv.jrvHardware.jpMax, axis) = static_cast<DWORD>(calibrated ? d.travelMax[axis] : d.nominalMax);
+            JoyPosAxis(hwc.hwv.jrvHardware.jpMax, axis) = static_cast<DWORD>(calibrated ? d.travelMax[axis] : d.nominalMax);
         }
         if (modern) {
             CopyText(s.type, c.hardwareId.c_str());  // HID devices are typed by their hardware id
@@ -253,9 +244,9 @@ void CSimPlatform::Impl::KeyDeleted(const std::shared_ptr<CSimRegistry::Key>& ke
         JOYREGHWVALUES& hwv = store[number].hwc.hwv;
         hwv.dwCalFlags = 0;
         for (int axis = 0; axis < kAxes; ++axis) {
-            Axis(hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(devices[number].nominalMin);
-            Axis(hwv.jrvHardware.jpCenter, axis) = static_cast<DWORD>(devices[number].nominalCenter);
-            Axis(hwv.jrvHardware.jpMax, axis) = static_cast<DWORD>(devices[number].nominalMax);
+            JoyPosAxis(hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(devices[number].nominalMin);
+            JoyPosAxis(hwv.jrvHardware.jpCenter, axis) = static_cast<DWORD>(devices[number].nominalCenter);
+            JoyPosAxis(hwv.jrvHardware.jpMax, axis) = static_cast<DWORD>(devices[number].nominalMax);
         }
         if (settingsKey) {
             MirrorConfiguration(number);
@@ -316,9 +307,9 @@ LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi,
     const JOYREGHWVALUES& hwv = store[number].hwc.hwv;
     const Device& d = devices[number];
     const bool calibrated = (hwv.dwCalFlags & kCalBits[axis]) != 0;
-    const double min = calibrated ? Axis(hwv.jrvHardware.jpMin, axis) : d.nominalMin;
-    const double center = calibrated ? Axis(hwv.jrvHardware.jpCenter, axis) : d.nominalCenter;
-    const double max = calibrated ? Axis(hwv.jrvHardware.jpMax, axis) : d.nominalMax;
+    const double min = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpMin, axis) : d.nominalMin;
+    const double center = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpCenter, axis) : d.nominalCenter;
+    const double max = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpMax, axis) : d.nominalMax;
 
     // Position in -1..1 around the centre; a side with no extent (bad calibration) reads as its end.
     double pos = 0.0;
@@ -329,7 +320,7 @@ LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi,
     }
     pos = std::clamp(pos, -1.0, 1.0);
 
-    const DWORD zone = deadZone ? std::min<DWORD>(Axis(userValues.ruv.jpDeadZone, axis), 100) : 0;
+    const DWORD zone = deadZone ? std::min<DWORD>(JoyPosAxis(userValues.ruv.jpDeadZone, axis), 100) : 0;
     const double dead = zone / 100.0;
     const double magnitude = std::fabs(pos);
     if (magnitude <= dead) {
