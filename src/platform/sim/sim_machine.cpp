@@ -76,8 +76,12 @@ CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
     const uint64_t start = SteadyNowMs();
     clock = [start] { return SteadyNowMs() - start; };
     const bool modern = Modern();
+    // Windows 2000 and later keep the joystick settings per user, and WinMM reads joysticks through
+    // DirectInput, whose capabilities name the driver key "DINPUT.DLL" (Microsoft's joystick
+    // documentation; SDL, PLIB and freeglut open HKEY_LOCAL_MACHINE first and fall back to the user's).
     settingsHive = modern ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     driverKey = modern ? kModernDriverKey : kDriverKey;
+    // A standard user's token may read HKEY_LOCAL_MACHINE but not delete there (registry key security).
     registry.ProtectHive(HKEY_LOCAL_MACHINE, modern && !machine.elevated);
 
     userValues.dwSize = sizeof(DIJOYUSERVALUES);
@@ -116,6 +120,8 @@ CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
         d.name = c.oemName;
         d.hardwareId = c.hardwareId;
         if (c.logicalMax > 0) {
+            // Raw reads and the stored calibration of a HID axis are in its logical units, and an axis
+            // without calibration reads over its logical range (JOY_RETURNRAWDATA, DIPROP_CALIBRATIONMODE).
             d.nominalMin = 0;
             d.nominalCenter = c.logicalMax / 2;
             d.nominalMax = c.logicalMax;
@@ -212,6 +218,8 @@ void CSimPlatform::Impl::MirrorConfiguration(UINT number) {
                       sizeof(JOYREGHWCONFIG));
 }
 
+// DirectInput on Windows 10/11 keeps calibration per user and per device (VID&PID), below
+// MediaProperties\PrivateProperties\DirectInput in HKEY_CURRENT_USER.
 void CSimPlatform::Impl::MirrorCalibration(UINT number) {
     if (!Modern() || devices[number].hardwareId.empty()) {
         return;

@@ -118,7 +118,8 @@ MMRESULT CSimPlatform::joyConfigChanged(DWORD dwFlags) {
         return MMSYSERR_INVALPARAM;
     }
     if (m_impl->Modern() && !m_impl->settingsKey) {
-        // Plug-and-play controllers stay installed; WinMM writes their settings again when it rereads them.
+        // Plug-and-play controllers stay installed when their settings key goes (the device, not the key,
+        // is what Windows enumerates); WinMM writes the settings again when it rereads them.
         m_impl->EnsureSettingsKey();
         for (UINT number = 0; number < kJoysticks; ++number) {
             if (m_impl->Installed(number)) {
