@@ -314,13 +314,12 @@ bool ReloadRecords(CDIJoystick& joystick) {
 // A joystick stores its calibration in gameport numbers when every stored value lies within the
 // range a gameport technician works in; otherwise (a USB joystick on Windows 2000 and later, 0..65535
 // for a 16-bit axis) in the device's own units.
-void CPadwrightDlg::TakeUnits(const JOYRANGE& stored) {
-    JOYRANGE range = stored;
+void CPadwrightDlg::TakeUnits(const JOYRANGE& range) {
     LONG lowest = 0;
     LONG highest = 0;
     for (int i = 0; i < AXIS_COUNT; ++i) {
-        for (LONG value : {static_cast<LONG>(JoyPosAxis(range.jpMin, i)), static_cast<LONG>(JoyPosAxis(range.jpCenter, i)),
-                           static_cast<LONG>(JoyPosAxis(range.jpMax, i))}) {
+        for (LONG value : {SignedJoyPosAxis(range.jpMin, i), SignedJoyPosAxis(range.jpCenter, i),
+                           SignedJoyPosAxis(range.jpMax, i)}) {
             lowest = value < lowest ? value : lowest;
             highest = value > highest ? value : highest;
         }
@@ -337,9 +336,9 @@ void CPadwrightDlg::TakeUnits(const JOYRANGE& stored) {
         // Gameport joysticks show an axis without calibration as 0, 328, 655. In device units the axis
         // keeps the range it stored when selected, so that marking it calibrated again stores numbers
         // of its own units, never gameport ones; an empty range becomes the whole range.
-        LONG min = static_cast<LONG>(JoyPosAxis(range.jpMin, i));
-        LONG center = static_cast<LONG>(JoyPosAxis(range.jpCenter, i));
-        LONG max = static_cast<LONG>(JoyPosAxis(range.jpMax, i));
+        LONG min = SignedJoyPosAxis(range.jpMin, i);
+        LONG center = SignedJoyPosAxis(range.jpCenter, i);
+        LONG max = SignedJoyPosAxis(range.jpMax, i);
         if (gameport) {
             min = kUncalibratedMin;
             center = kUncalibratedCenter;

@@ -70,7 +70,7 @@ protected:
     void SetSpinRange(int id, int lower, int upper);
     void LoadFromDevice(BOOL useDefaults);
     void ApplyToDevice();
-    void TakeUnits(const JOYRANGE& stored);
+    void TakeUnits(const JOYRANGE& range);
     void TellRefusedSave(HRESULT result);
 
     void OnSysCommand(UINT nID, LPARAM lParam);
