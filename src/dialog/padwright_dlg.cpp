@@ -158,11 +158,11 @@ void CPadwrightDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Text(pDX, IDC_POLLED_DEVICE, m_polledDevice);
     for (int i = 0; i < AXIS_COUNT; ++i) {
         DDX_Text(pDX, IDC_CAL_MIN_X + 2 * i,    m_calMin[i]);
-        DDV_MinMaxLong(pDX, m_calMin[i],        m_calLow, m_calHigh);
+        DDV_MinMaxLong(pDX, m_calMin[i],        m_calLow[i], m_calHigh[i]);
         DDX_Text(pDX, IDC_CAL_CENTER_X + 2 * i, m_calCenter[i]);
-        DDV_MinMaxLong(pDX, m_calCenter[i],     m_calLow, m_calHigh);
+        DDV_MinMaxLong(pDX, m_calCenter[i],     m_calLow[i], m_calHigh[i]);
         DDX_Text(pDX, IDC_CAL_MAX_X + 2 * i,    m_calMax[i]);
-        DDV_MinMaxLong(pDX, m_calMax[i],        m_calLow, m_calHigh);
+        DDV_MinMaxLong(pDX, m_calMax[i],        m_calLow[i], m_calHigh[i]);
     }
     for (int i = 0; i < AXIS_COUNT; ++i) {
         DDX_Text(pDX, IDC_DEADZONE_X + 2 * i,   m_deadZone[i]);
@@ -311,69 +311,100 @@ bool ReloadRecords(CDIJoystick& joystick) {
 
 }  // namespace
 
-// A joystick stores its calibration in gameport numbers when every stored value lies within the
-// range a gameport technician works in; otherwise (a USB joystick on Windows 2000 and later, 0..65535
-// for a 16-bit axis) in the device's own units.
-void CPadwrightDlg::TakeUnits(const JOYRANGE& range) {
-    LONG lowest = 0;
-    LONG highest = 0;
+// The editor's units come from the platform, which asks the device: a gameport joystick keeps its
+// calibration in the driver's numbers, any other in what each axis reports, and an axis the device lacks
+// is never written. What happens to be stored decides nothing, except that a calibrated axis whose
+// stored values lie beyond the axis's range widens the range the grid accepts to them, so that no
+// field the user did not touch fails the check.
+void CPadwrightDlg::TakeUnits(const JOYREGHWVALUES& stored) {
+    JoystickUnits units;
+    const bool known = JoystickServices().GetJoystickUnits(static_cast<UINT>(m_joystickId), &units);
     for (int i = 0; i < AXIS_COUNT; ++i) {
-        for (LONG value : {SignedJoyPosAxis(range.jpMin, i), SignedJoyPosAxis(range.jpCenter, i),
-                           SignedJoyPosAxis(range.jpMax, i)}) {
-            lowest = value < lowest ? value : lowest;
-            highest = value > highest ? value : highest;
+        const JoystickAxisUnits& axis = units.axes[i];
+        LONG low = INT32_MIN;
+        LONG high = INT32_MAX;
+        m_axisPresent[i] = FALSE;
+        if (known && units.gameport) {
+            m_axisPresent[i] = TRUE;
+            low = kCalibrationLow;
+            high = kCalibrationHigh;
+            m_uncalMin[i] = kUncalibratedMin;
+            m_uncalCenter[i] = kUncalibratedCenter;
+            m_uncalMax[i] = kUncalibratedMax;
+        } else if (known && axis.present && axis.min < axis.max) {
+            m_axisPresent[i] = TRUE;
+            low = axis.min;
+            high = axis.max;
+            m_uncalMin[i] = axis.min;
+            m_uncalCenter[i] = static_cast<LONG>((static_cast<int64_t>(axis.min) + axis.max) / 2);
+            m_uncalMax[i] = axis.max;
+            if ((stored.dwCalFlags >> CalibrationFlagOfAxis(i)) & 1) {
+                for (LONG value : {SignedJoyPosAxis(stored.jrvHardware.jpMin, i),
+                                   SignedJoyPosAxis(stored.jrvHardware.jpCenter, i),
+                                   SignedJoyPosAxis(stored.jrvHardware.jpMax, i)}) {
+                    low = value < low ? value : low;
+                    high = value > high ? value : high;
+                }
+            }
         }
-    }
-    const bool gameport = lowest >= kCalibrationLow && highest <= kCalibrationHigh;
-    LONG low = kCalibrationLow;
-    LONG high = kCalibrationHigh;
-    if (!gameport) {
-        low = lowest < 0 ? (lowest < kSignedDeviceUnitsLow ? lowest : kSignedDeviceUnitsLow) : 0;
-        high = lowest < 0 ? kSignedDeviceUnitsHigh : kDeviceUnitsHigh;
-        high = highest > high ? highest : high;
-    }
-    for (int i = 0; i < AXIS_COUNT; ++i) {
-        // Gameport joysticks show an axis without calibration as 0, 328, 655. In device units the axis
-        // keeps the range it stored when selected, so that marking it calibrated again stores numbers
-        // of its own units, never gameport ones; an empty range becomes the whole range.
-        LONG min = SignedJoyPosAxis(range.jpMin, i);
-        LONG center = SignedJoyPosAxis(range.jpCenter, i);
-        LONG max = SignedJoyPosAxis(range.jpMax, i);
-        if (gameport) {
-            min = kUncalibratedMin;
-            center = kUncalibratedCenter;
-            max = kUncalibratedMax;
-        } else if (min >= max) {
-            min = low;
-            max = high;
-            center = static_cast<LONG>((static_cast<int64_t>(low) + high) / 2);
+        if (low != m_calLow[i] || high != m_calHigh[i]) {
+            m_calLow[i] = low;
+            m_calHigh[i] = high;
+            for (int id : {IDC_CAL_MIN_X, IDC_CAL_CENTER_X, IDC_CAL_MAX_X})
+                SetSpinRange(id + 2 * i + 1, static_cast<int>(low), static_cast<int>(high));
         }
-        m_uncalMin[i] = min;
-        m_uncalCenter[i] = center;
-        m_uncalMax[i] = max;
-    }
-    if (low != m_calLow || high != m_calHigh) {
-        m_calLow = low;
-        m_calHigh = high;
-        for (int id = IDC_CAL_MIN_X + 1; id <= IDC_CAL_MAX_X + 2 * (AXIS_COUNT - 1) + 1; id += 2)
-            SetSpinRange(id, static_cast<int>(low), static_cast<int>(high));
     }
     m_unitsTaken = TRUE;
+}
+
+// A calibration flag belongs to the device while it has an axis the flag governs.
+bool CPadwrightDlg::FlagPresent(int flag) const {
+    for (int i = 0; i < AXIS_COUNT; ++i)
+        if (CalibrationFlagOfAxis(i) == flag && m_axisPresent[i]) return true;
+    return false;
+}
+
+// Asks the platform whether it can apply each calibrated axis that is about to change; the first it
+// cannot is told with the platform's reason, and nothing is written.
+bool CPadwrightDlg::CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS& deadZone) {
+    const JOYREGHWVALUES& before = m_pJoystick->m_config.hwc.hwv;
+    const JOYPOS& deadZoneBefore = m_pJoystick->m_userValues.ruv.jpDeadZone;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        const int flag = CalibrationFlagOfAxis(i);
+        if (!m_axisPresent[i] || !((hwv.dwCalFlags >> flag) & 1)) continue;
+        const LONG min = SignedJoyPosAxis(hwv.jrvHardware.jpMin, i);
+        const LONG center = SignedJoyPosAxis(hwv.jrvHardware.jpCenter, i);
+        const LONG max = SignedJoyPosAxis(hwv.jrvHardware.jpMax, i);
+        const DWORD zone = JoyPosAxis(deadZone, i);
+        const bool unchanged = ((before.dwCalFlags >> flag) & 1) && min == SignedJoyPosAxis(before.jrvHardware.jpMin, i) &&
+                               center == SignedJoyPosAxis(before.jrvHardware.jpCenter, i) &&
+                               max == SignedJoyPosAxis(before.jrvHardware.jpMax, i) && zone == JoyPosAxis(deadZoneBefore, i);
+        if (unchanged) continue;
+        char why[512];
+        if (!JoystickServices().CheckAxisCalibration(static_cast<UINT>(m_joystickId), i, min, center, max, zone, why,
+                                                     sizeof(why))) {
+            AfxMessageBox(why, MB_OK);
+            return false;
+        }
+    }
+    return true;
 }
 
 void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
     if (m_pJoystick && m_pJoystick->IsOpen() && ReloadRecords(*m_pJoystick)) {
         const JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
-        if (!m_unitsTaken) TakeUnits(hwv.jrvHardware);
+        if (!m_unitsTaken) TakeUnits(hwv);
+        // The defaults clear the flags of the axes the device has; a flag of axes it lacks stays as stored.
         for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k)
-            m_calibrated[k] = useDefaults ? FALSE : static_cast<BOOL>((hwv.dwCalFlags >> k) & 1);
+            m_calibrated[k] = useDefaults && FlagPresent(k) ? FALSE : static_cast<BOOL>((hwv.dwCalFlags >> k) & 1);
 
+        // An axis shows what is stored while it is marked calibrated, and always where the device lacks it.
         JOYRANGE range = hwv.jrvHardware;
         for (int i = 0; i < AXIS_COUNT; ++i) {
-            const bool calibrated = m_calibrated[CalibrationFlagOfAxis(i)];
-            m_calMin[i] = calibrated ? static_cast<LONG>(JoyPosAxis(range.jpMin, i)) : m_uncalMin[i];
-            m_calCenter[i] = calibrated ? static_cast<LONG>(JoyPosAxis(range.jpCenter, i)) : m_uncalCenter[i];
-            m_calMax[i] = calibrated ? static_cast<LONG>(JoyPosAxis(range.jpMax, i)) : m_uncalMax[i];
+            const bool stored = m_calibrated[CalibrationFlagOfAxis(i)] || !m_axisPresent[i];
+            m_calMin[i] = stored ? SignedJoyPosAxis(range.jpMin, i) : m_uncalMin[i];
+            m_calCenter[i] = stored ? SignedJoyPosAxis(range.jpCenter, i) : m_uncalCenter[i];
+            m_calMax[i] = stored ? SignedJoyPosAxis(range.jpMax, i) : m_uncalMax[i];
         }
 
         JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
@@ -387,17 +418,29 @@ void CPadwrightDlg::ApplyToDevice() {
     UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
 
-    JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
+    // Nothing is written for an axis the device lacks: its values and its flag stay as loaded, so a box
+    // ticked for it unticks again at the reload.
+    JOYREGHWVALUES hwv = m_pJoystick->m_config.hwc.hwv;
     DWORD flags = 0;
-    for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k)
-        if (m_calibrated[k]) flags |= DWORD{1} << k;
+    for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k) {
+        const bool on = FlagPresent(k) ? m_calibrated[k] != FALSE : ((hwv.dwCalFlags >> k) & 1) != 0;
+        if (on) flags |= DWORD{1} << k;
+    }
     hwv.dwCalFlags = flags;
+    JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
     for (int i = 0; i < AXIS_COUNT; ++i) {
+        JoyPosAxis(deadZone, i) = m_deadZone[i];
+        if (!m_axisPresent[i]) continue;
         JoyPosAxis(hwv.jrvHardware.jpMin, i) = static_cast<DWORD>(m_calMin[i]);
         JoyPosAxis(hwv.jrvHardware.jpCenter, i) = static_cast<DWORD>(m_calCenter[i]);
         JoyPosAxis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(m_calMax[i]);
-        JoyPosAxis(m_pJoystick->m_userValues.ruv.jpDeadZone, i) = m_deadZone[i];
     }
+    if (!CalibrationAccepted(hwv, deadZone)) {
+        m_saveResult = S_OK;  // nothing was attempted
+        return;
+    }
+    m_pJoystick->m_config.hwc.hwv = hwv;
+    m_pJoystick->m_userValues.ruv.jpDeadZone = deadZone;
     // A refused write is not retried: the reload that follows shows what is stored, and the user is
     // told once per selection why (TellRefusedSave).
     const HRESULT userValuesResult = m_pJoystick->SaveUserValues();
@@ -449,6 +492,7 @@ void CPadwrightDlg::OnCalibrationEdited() {
 }
 
 LRESULT CPadwrightDlg::OnJoyConfigChanged(WPARAM, LPARAM) {
+    m_unitsTaken = FALSE;  // the controller under this number may be another one now
     LoadFromDevice(FALSE);
     return 0;
 }

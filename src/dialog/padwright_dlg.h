@@ -9,14 +9,10 @@
 
 class CDIJoystick;
 
-// Ranges the editor accepts: a gameport joystick's calibration (the raw travel 0..655 with room on
-// both sides), and, for a joystick whose calibration is kept in its own units, the range of a 16-bit
-// axis, unsigned or signed.
+// The range the editor accepts for a gameport joystick's calibration: the raw travel 0..655 with room
+// on both sides.
 inline constexpr LONG kCalibrationLow = -1000;
 inline constexpr LONG kCalibrationHigh = 1655;
-inline constexpr LONG kDeviceUnitsHigh = 65535;
-inline constexpr LONG kSignedDeviceUnitsLow = -32768;
-inline constexpr LONG kSignedDeviceUnitsHigh = 32767;
 inline constexpr DWORD kDeadZoneHigh = 100;
 
 // Number of the registered "MSJSTICK_VJOYD_MSGSTR" message, registered while the program starts.
@@ -44,12 +40,16 @@ public:
     BOOL m_calibrated[CALIBRATION_FLAG_COUNT] = {};
     // TRUE while the grid holds what was loaded from the selected joystick; only then does an edit write.
     BOOL m_gridLoaded = FALSE;
-    // The units of the selected joystick's calibration, taken from what it stores when it is first
-    // loaded after a selection: the range the grid accepts, and the values shown and written for an
-    // axis not marked calibrated (0, 328, 655 for a gameport joystick).
+    // The units of the selected joystick's calibration, as the platform tells them when the grid is first
+    // loaded after a selection: per axis whether the device has it (an axis it lacks is never written),
+    // the range the grid accepts, and what is shown and written for it while it is not marked calibrated
+    // (0, 328, 655 for a gameport joystick, the axis's own minimum, midpoint and maximum otherwise).
     BOOL m_unitsTaken = FALSE;
-    LONG m_calLow = kCalibrationLow;
-    LONG m_calHigh = kCalibrationHigh;
+    BOOL m_axisPresent[AXIS_COUNT] = {TRUE, TRUE, TRUE, TRUE, TRUE, TRUE};
+    LONG m_calLow[AXIS_COUNT] = {kCalibrationLow, kCalibrationLow, kCalibrationLow,
+                                 kCalibrationLow, kCalibrationLow, kCalibrationLow};
+    LONG m_calHigh[AXIS_COUNT] = {kCalibrationHigh, kCalibrationHigh, kCalibrationHigh,
+                                  kCalibrationHigh, kCalibrationHigh, kCalibrationHigh};
     LONG m_uncalMin[AXIS_COUNT] = {};
     LONG m_uncalCenter[AXIS_COUNT] = {};
     LONG m_uncalMax[AXIS_COUNT] = {};
@@ -70,7 +70,9 @@ protected:
     void SetSpinRange(int id, int lower, int upper);
     void LoadFromDevice(BOOL useDefaults);
     void ApplyToDevice();
-    void TakeUnits(const JOYRANGE& range);
+    void TakeUnits(const JOYREGHWVALUES& stored);
+    bool FlagPresent(int flag) const;
+    bool CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS& deadZone);
     void TellRefusedSave(HRESULT result);
 
     void OnSysCommand(UINT nID, LPARAM lParam);

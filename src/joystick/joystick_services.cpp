@@ -21,6 +21,16 @@ CJoystickServices& JoystickServices() {
 
 void SetJoystickServices(CJoystickServices* services) { OverrideSlot() = services; }
 
+bool CJoystickServices::GetJoystickUnits(UINT, JoystickUnits* units) {
+    if (units != nullptr) *units = JoystickUnits{};
+    return false;
+}
+
+bool CJoystickServices::CheckAxisCalibration(UINT, int, LONG, LONG, LONG, DWORD, char* why, size_t whySize) {
+    if (why != nullptr && whySize > 0) why[0] = '\0';
+    return true;
+}
+
 LONG QueryRegistryString(CJoystickServices& services, HKEY key, LPCSTR valueName, char* buffer, DWORD size) {
     if (buffer == nullptr || size == 0) {
         return ERROR_INVALID_PARAMETER;

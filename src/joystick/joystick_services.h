@@ -3,7 +3,21 @@
 // One interface so that the same logic runs on Windows and on the simulated platform.
 #pragma once
 
+#include <cstddef>
+
 #include "joystick/platform_api.h"
+
+// What one joystick's axes span, in the units its calibration is kept in, as the platform knows it
+// from the device itself (never from what happens to be stored).
+struct JoystickAxisUnits {
+    bool present = false;  // the device has this axis, and it moves over more than one value
+    LONG min = 0;          // the lowest and highest value the axis reports
+    LONG max = 0;
+};
+struct JoystickUnits {
+    bool gameport = false;  // calibration kept in a gameport driver's numbers (travel about 0..655)
+    JoystickAxisUnits axes[6];  // X, Y, Z, R, U, V
+};
 
 class CJoystickServices {
 public:
@@ -19,6 +33,14 @@ public:
     virtual LONG RegCloseKey(HKEY hKey) = 0;
     virtual UINT RegisterWindowMessageA(LPCSTR lpString) = 0;
     virtual HRESULT DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) = 0;
+
+    // What joystick uJoyID's axes span. False when the platform cannot tell (no such device, or a
+    // system that does not say); the editor then changes no axis's calibration.
+    virtual bool GetJoystickUnits(UINT uJoyID, JoystickUnits* units);
+    // Whether the platform can apply this calibration of one axis (0..5) exactly. When it cannot, false,
+    // with a sentence for the user in `why` (always terminated, cut to whySize).
+    virtual bool CheckAxisCalibration(UINT uJoyID, int axis, LONG min, LONG center, LONG max, DWORD deadZone,
+                                      char* why, size_t whySize);
 };
 
 // The process's services: the override when one is set, else DefaultJoystickServices().

@@ -167,6 +167,10 @@ TEST_F(Editor, AnEditAfterAFailedFirstLoadLoadsFirstAndWritesNothing) {
 }
 
 TEST_F(Editor, DefaultValuesResetAndStore) {
+    // A gameport joystick stays one whatever it stores, a value far below the gameport's range included.
+    DIJOYCONFIG config = sim.StoredConfig(0);
+    config.hwc.hwv.jrvHardware.jpMin.dwU = static_cast<DWORD>(-5000);
+    sim.StoreConfig(0, config);
     Run([&](Window& w) {
         w.Click(IDC_DEFAULT_VALUES);
         EXPECT_EQ(Flags(), 0u);

@@ -1,5 +1,7 @@
 // The dialog on a Windows 10/11 machine: names looked up per user and through the OEM branch,
 // calibration kept in the device's own units, and writes that Windows refuses.
+#include <cstring>
+
 #include "../support/session.h"
 
 namespace {
@@ -57,7 +59,7 @@ TEST_F(Today, ASixteenBitCalibrationIsEditedInItsOwnUnits) {
 // axis calibrated over the gameport's 0..655.
 TEST_F(Today, UncalibratedAxesKeepTheirOwnRangeAndDefaultsWriteNoGameportNumbers) {
     Run([&](Window& w) {
-        EXPECT_EQ(w.Text(IDC_CAL_CENTER_X + 2 * 3), "32767") << "R is not calibrated: its stored range";
+        EXPECT_EQ(w.Text(IDC_CAL_CENTER_X + 2 * 3), "32767") << "R is not calibrated: its own range";
         w.Click(IDC_CALIBRATED_Z);  // off
         EXPECT_EQ(Flags() & JOY_ISCAL_Z, 0u);
         w.Click(IDC_CALIBRATED_Z);  // on again
@@ -66,12 +68,85 @@ TEST_F(Today, UncalibratedAxesKeepTheirOwnRangeAndDefaultsWriteNoGameportNumbers
         EXPECT_EQ(Stored().jpCenter.dwZ, 32767u);
         EXPECT_EQ(Stored().jpMax.dwZ, 65535u);
 
+        // "Default values" writes the axis's own range, not the one stored when it was selected.
+        w.Paste(IDC_CAL_MIN_X, "20000");
+        for (int i = 0; i < 16; ++i) w.Click(IDC_NEXT);
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "20000");
         w.Click(IDC_DEFAULT_VALUES);
         EXPECT_EQ(Flags(), 0u);
+        EXPECT_EQ(Stored().jpMin.dwX, 0u);
         EXPECT_EQ(Stored().jpMax.dwX, 65535u);
         EXPECT_EQ(Stored().jpCenter.dwV, 32767u);
         EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535");
         EXPECT_TRUE(Boxes().empty());
+    });
+}
+
+// Each kind of pad, told apart by what the platform says of its axes and never by what it stores:
+// ticking, a dead-zone edit and "Default values" leave what a game reads as it was, a value beyond the
+// axis is refused with the axis's own bounds, and an axis the pad lacks is never written.
+TEST_F(Today, EachPadIsEditedInItsOwnUnitsAndOrdinaryActionsKeepWhatGamesRead) {
+    struct Pad {
+        UINT number;
+        LONG max;
+        int axes;
+    };
+    // The 16-bit stick's record emptied: all zeros is no reason to take it for a gameport stick.
+    DIJOYCONFIG stick = sim.StoredConfig(0);
+    stick.hwc.hwv = {};
+    sim.StoreConfig(0, stick);
+    Run([&](Window& w) {
+        UINT selected = 0;
+        for (const Pad& pad : {Pad{0, 65535, 6}, Pad{1, 1023, 4}, Pad{4, 255, 2}}) {
+            SCOPED_TRACE("joystick " + std::to_string(pad.number));
+            while (selected != pad.number) {
+                w.Click(IDC_NEXT);
+                selected = (selected + 1) % 16;
+            }
+            EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "0");
+            EXPECT_EQ(w.Text(IDC_CAL_CENTER_X), std::to_string(pad.max / 2));
+            EXPECT_EQ(w.Text(IDC_CAL_MAX_X), std::to_string(pad.max));
+            EXPECT_EQ(w.SpinRange(IDC_CAL_MAX_X + 1), std::make_pair(0, static_cast<int>(pad.max)));
+
+            sim.HoldAxis(pad.number, 0, pad.max);
+            sim.HoldAxis(pad.number, 1, pad.max / 2);
+            Wait(w, 50);
+            const std::string right = w.Text(IDC_DI_COOKED_X), rest = w.Text(IDC_DI_COOKED_Y);
+            const std::string winmm = w.Text(IDC_JOY_COOKED_X);
+
+            w.Click(IDC_CALIBRATED_XY);
+            EXPECT_EQ(Flags(pad.number) & JOY_ISCAL_XY, DWORD{JOY_ISCAL_XY});
+            EXPECT_EQ(Stored(pad.number).jpMin.dwX, 0u);
+            EXPECT_EQ(Stored(pad.number).jpCenter.dwX, static_cast<DWORD>(pad.max / 2));
+            EXPECT_EQ(Stored(pad.number).jpMax.dwY, static_cast<DWORD>(pad.max));
+            const JOYRANGE ranges = Stored(pad.number);
+            w.Paste(IDC_DEADZONE_X + 2 * 2, "1");
+            const JOYRANGE after = Stored(pad.number);
+            EXPECT_EQ(std::memcmp(&ranges, &after, sizeof(ranges)), 0) << "a dead zone changes no range";
+            Wait(w, 50);
+            EXPECT_EQ(w.Text(IDC_DI_COOKED_X), right);
+            EXPECT_EQ(w.Text(IDC_DI_COOKED_Y), rest);
+            EXPECT_EQ(w.Text(IDC_JOY_COOKED_X), winmm);
+
+            w.Paste(IDC_CAL_MAX_X, std::to_string(pad.max + 1));
+            EXPECT_EQ(Boxes().back(), "Please enter an integer between 0 and " + std::to_string(pad.max) + ".");
+            EXPECT_EQ(Stored(pad.number).jpMax.dwX, static_cast<DWORD>(pad.max));
+
+            const DWORD flags = Flags(pad.number);
+            w.Click(IDC_CALIBRATED_V);
+            EXPECT_EQ(w.Checked(IDC_CALIBRATED_V), pad.axes == 6) << "a box for an axis the pad lacks unticks";
+            EXPECT_EQ(Flags(pad.number) & JOY_ISCAL_V, pad.axes == 6 ? DWORD{JOY_ISCAL_V} : 0u);
+            if (pad.axes < 6) {
+                EXPECT_EQ(Flags(pad.number), flags);
+            }
+
+            w.Click(IDC_DEFAULT_VALUES);
+            EXPECT_EQ(Flags(pad.number), 0u);
+            EXPECT_EQ(Stored(pad.number).jpCenter.dwY, static_cast<DWORD>(pad.max / 2));
+            Wait(w, 50);
+            EXPECT_EQ(w.Text(IDC_DI_COOKED_X), right);
+            EXPECT_EQ(w.Text(IDC_JOY_COOKED_X), winmm);
+        }
     });
 }
 

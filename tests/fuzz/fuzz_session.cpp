@@ -3,9 +3,9 @@
 // configuration-changed message, and now and then one DirectInput or registry call made to fail.
 // After every step the dialog is still open, at most one joystick object's interfaces are alive,
 // no registry key is left open, and the configuration store holds nothing the editor may not write:
-// calibration values within -1000..1655 for a joystick in gameport numbers and within a 16-bit axis's
-// range for one in its own units, dead zones within 0..100, each joystick's type, buttons and axis
-// flags and the global ranges as they were. When the dialog closes, everything is released. Each input
+// calibration values within -1000..1655 for a joystick in gameport numbers, within each axis's own
+// range for one in its own units, and as they were for an axis the machine tells nothing of; dead zones
+// within 0..100; each joystick's type, buttons and axis flags and the global ranges as they were. When the dialog closes, everything is released. Each input
 // runs on the gameport machine and again on the Windows 10/11 one, whose standard user may be refused
 // the configuration writes.
 #include <cstring>
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../support/desk.h"
+#include "joystick/joystick_records.h"
 #include "fuzz_input.h"
 
 namespace {
@@ -46,19 +47,38 @@ struct Range {
     LONG high;
 };
 
-bool CalibrationInRange(const JOYPOS& pos, Range range) {
-    for (DWORD v : {pos.dwX, pos.dwY, pos.dwZ, pos.dwR, pos.dwU, pos.dwV})
-        if (Signed(v) < range.low || Signed(v) > range.high) return false;
-    return true;
+// What the editor may store for each axis of a joystick: gameport numbers for a gameport joystick, the
+// axis's own range where the platform tells one, and for an axis it does not tell nothing but what
+// was stored before.
+struct Allowed {
+    Range axis[6];
+};
+
+Allowed AllowedRanges(CSimPlatform& sim, UINT number, const DIJOYCONFIG& initial) {
+    JoystickUnits units;
+    const bool known = sim.GetJoystickUnits(number, &units);
+    Allowed allowed{};
+    for (int i = 0; i < 6; ++i) {
+        const JOYRANGE& r = initial.hwc.hwv.jrvHardware;
+        const LONG values[3] = {Signed(JoyPosAxis(r.jpMin, i)), Signed(JoyPosAxis(r.jpCenter, i)),
+                                Signed(JoyPosAxis(r.jpMax, i))};
+        Range range{values[0], values[0]};
+        for (LONG v : values) range = {v < range.low ? v : range.low, v > range.high ? v : range.high};
+        if (known && units.gameport) {
+            range = {-1000, 1655};
+        } else if (known && units.axes[i].present) {
+            range = {units.axes[i].min, units.axes[i].max};
+        }
+        allowed.axis[i] = range;
+    }
+    return allowed;
 }
 
-// What the editor may store for a joystick: gameport numbers where it stores them, else 16-bit units.
-Range AllowedRange(const DIJOYCONFIG& config) {
-    const JOYRANGE& r = config.hwc.hwv.jrvHardware;
-    const Range gameport{-1000, 1655};
-    const bool inGameport = CalibrationInRange(r.jpMin, gameport) && CalibrationInRange(r.jpCenter, gameport) &&
-                            CalibrationInRange(r.jpMax, gameport);
-    return inGameport ? gameport : Range{-32768, 65535};
+bool CalibrationInRange(const JOYRANGE& r, const Allowed& allowed) {
+    for (int i = 0; i < 6; ++i)
+        for (DWORD v : {JoyPosAxis(r.jpMin, i), JoyPosAxis(r.jpCenter, i), JoyPosAxis(r.jpMax, i)})
+            if (Signed(v) < allowed.axis[i].low || Signed(v) > allowed.axis[i].high) return false;
+    return true;
 }
 
 void RunSession(const uint8_t* data, size_t size, const SimMachine& machine) {
@@ -66,10 +86,10 @@ void RunSession(const uint8_t* data, size_t size, const SimMachine& machine) {
     Desk desk(machine);
     const std::vector<int> edits = EditIds();
     std::vector<DIJOYCONFIG> initial;
-    std::vector<Range> allowed;
+    std::vector<Allowed> allowed;
     for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) {
         initial.push_back(desk.sim.StoredConfig(n));
-        allowed.push_back(AllowedRange(initial.back()));
+        allowed.push_back(AllowedRanges(desk.sim, n, initial.back()));
     }
     const DIJOYUSERVALUES initialUser = desk.sim.StoredUserValues();
 
@@ -105,9 +125,7 @@ void RunSession(const uint8_t* data, size_t size, const SimMachine& machine) {
             for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) {
                 const DIJOYCONFIG stored = desk.sim.StoredConfig(n);
                 const JOYREGHWCONFIG& hwc = stored.hwc;
-                FUZZ_CHECK(CalibrationInRange(hwc.hwv.jrvHardware.jpMin, allowed[n]) &&
-                               CalibrationInRange(hwc.hwv.jrvHardware.jpCenter, allowed[n]) &&
-                               CalibrationInRange(hwc.hwv.jrvHardware.jpMax, allowed[n]),
+                FUZZ_CHECK(CalibrationInRange(hwc.hwv.jrvHardware, allowed[n]),
                            "joystick %u stores a calibration value out of range (X min %ld)", n,
                            static_cast<long>(Signed(hwc.hwv.jrvHardware.jpMin.dwX)));
                 FUZZ_CHECK(hwc.dwType == initial[n].hwc.dwType && hwc.hws.dwFlags == initial[n].hwc.hws.dwFlags &&

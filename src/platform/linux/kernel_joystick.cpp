@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -121,6 +123,54 @@ AxisCalibration CalibrationOf(const AxisKernelState& state) {
     const int64_t span = static_cast<int64_t>(state.info.maximum) - state.info.minimum;
     cal.deadZone = span > 0 ? static_cast<uint32_t>(std::llround(200.0 * state.info.flat / static_cast<double>(span))) : 0;
     return cal;
+}
+
+int32_t JoydevCorrect(int32_t value, const js_corr& corr) {
+    // Two's complement arithmetic on 32 bits, as the kernel's int does it.
+    const auto sub = [](int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)); };
+    const auto mul = [](int32_t a, int32_t b) { return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b)); };
+    int32_t v = value;
+    if (corr.type == JS_CORR_BROKEN) {
+        v = v > corr.coef[0] ? (v < corr.coef[1] ? 0 : mul(corr.coef[3], sub(v, corr.coef[1])) >> 14)
+                             : mul(corr.coef[2], sub(v, corr.coef[0])) >> 14;
+    } else if (corr.type != JS_CORR_NONE) {
+        return 0;
+    }
+    return v < -32767 ? -32767 : v > 32767 ? 32767 : v;
+}
+
+bool CorrectionFits(const js_corr& corr, int32_t min, int32_t max) {
+    if (corr.type != JS_CORR_BROKEN) {
+        return true;
+    }
+    // Each side of the line is linear in the value, so its ends bound every product in between.
+    const auto fits = [](int64_t x) { return x >= INT32_MIN && x <= INT32_MAX; };
+    const int64_t lo = corr.coef[0];
+    const int64_t hi = corr.coef[1];
+    for (const int64_t v : {int64_t{min}, int64_t{max}}) {
+        if (v <= lo && !(fits(v - lo) && fits(corr.coef[2] * (v - lo)))) {
+            return false;
+        }
+        if (v >= hi && !(fits(v - hi) && fits(corr.coef[3] * (v - hi)))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+AxisCalibration IdentityOf(const input_absinfo& info) {
+    AxisCalibration cal;
+    cal.min = info.minimum;
+    cal.max = info.maximum;
+    cal.center = static_cast<int32_t>((static_cast<int64_t>(info.minimum) + info.maximum) / 2);
+    const int64_t span = static_cast<int64_t>(info.maximum) - info.minimum;
+    const int64_t flat = info.flat > 0 ? info.flat : 0;
+    cal.deadZone = span > 0 ? static_cast<uint32_t>(std::min<int64_t>(100, (200 * flat + span / 2) / span)) : 0;
+    return cal;
+}
+
+bool SameCalibration(const AxisCalibration& a, const AxisCalibration& b) {
+    return a.min == b.min && a.center == b.center && a.max == b.max && a.deadZone == b.deadZone;
 }
 
 int32_t Normalise(int32_t value, const input_absinfo& info, int32_t lo, int32_t hi) {

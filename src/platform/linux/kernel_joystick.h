@@ -35,6 +35,16 @@ bool SameAxisInfo(const input_absinfo& a, const input_absinfo& b);  // minimum, 
 bool CorrectionFor(const AxisCalibration& cal, const input_absinfo& current, AxisKernelState* out);
 // The calibration a correction stands for, read back from its coefficients (rounded to whole units).
 AxisCalibration CalibrationOf(const AxisKernelState& state);
+// What joydev hands over for a value under a correction, computed as the kernel does it: in 32-bit int,
+// wrapping where a product overflows (the kernel is built with -fno-strict-overflow), then clamped.
+int32_t JoydevCorrect(int32_t value, const js_corr& corr);
+// Whether joydev's arithmetic under `corr` stays within 32 bits for every value from min to max, so that
+// what it hands over is the broken line and not a wrapped product.
+bool CorrectionFits(const js_corr& corr, int32_t min, int32_t max);
+// The calibration that changes nothing an axis reports: its own minimum, midpoint and maximum, and the
+// dead zone its flat band stands for.
+AxisCalibration IdentityOf(const input_absinfo& info);
+bool SameCalibration(const AxisCalibration& a, const AxisCalibration& b);
 // An evdev value mapped through its axis info onto lo..hi: the middle within the flat band, the ends
 // at minimum and maximum.
 int32_t Normalise(int32_t value, const input_absinfo& info, int32_t lo, int32_t hi);

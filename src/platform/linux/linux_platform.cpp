@@ -367,12 +367,16 @@ void CLinuxPlatform::View(UINT number, DWORD* calFlags, JOYRANGE* range, JOYPOS*
     written.valid = false;  // someone else changed the kernel's correction: show what it holds
     const std::array<AxisKernelState, kAxes>& own = joystick->OwnState();
     for (int i = 0; i < axes; ++i) {
-        const AxisCalibration cal = linuxjoy::CalibrationOf(now[i]);
+        // The kernel's own correction stands for no calibration: it reads as the axis's own range and
+        // flat, so that marking the axis calibrated without an edit changes nothing.
+        const bool ownState =
+            linuxjoy::SameCorrection(now[i].corr, own[i].corr) && linuxjoy::SameAxisInfo(now[i].info, own[i].info);
+        const AxisCalibration cal = ownState ? linuxjoy::IdentityOf(own[i].info) : linuxjoy::CalibrationOf(now[i]);
         JoyPosAxis(range->jpMin, i) = static_cast<DWORD>(cal.min);
         JoyPosAxis(range->jpCenter, i) = static_cast<DWORD>(cal.center);
         JoyPosAxis(range->jpMax, i) = static_cast<DWORD>(cal.max);
         JoyPosAxis(*deadZone, i) = cal.deadZone;
-        if (!linuxjoy::SameCorrection(now[i].corr, own[i].corr) || !linuxjoy::SameAxisInfo(now[i].info, own[i].info)) {
+        if (!ownState) {
             *calFlags |= DWORD{1} << CalibrationFlagOfAxis(i);
         }
     }
@@ -452,8 +456,11 @@ HRESULT CLinuxPlatform::SetConfig(UINT number, const DIJOYCONFIG* config, DWORD 
         cal.center = static_cast<int32_t>(JoyPosAxis(hwv.jrvHardware.jpCenter, i));
         cal.max = static_cast<int32_t>(JoyPosAxis(hwv.jrvHardware.jpMax, i));
         cal.deadZone = JoyPosAxis(m_pendingDeadZone[number], i);
-        // Values out of order (half typed) leave the kernel's correction of that axis as it is.
-        linuxjoy::CorrectionFor(cal, now[i].info, &wanted[i]);
+        AxisKernelState corrected;
+        if (!Calibrate(*joystick, i, cal, &corrected)) {
+            continue;  // the kernel's correction of that axis stays as it is
+        }
+        wanted[i] = corrected;
     }
     if (!joystick->WriteKernelState(wanted)) {
         m_written[number] = {};
@@ -466,6 +473,67 @@ HRESULT CLinuxPlatform::SetConfig(UINT number, const DIJOYCONFIG* config, DWORD 
     written.deadZone = m_pendingDeadZone[number];
     joystick->ReadKernelState(&written.state);  // what the kernel holds now, as later reads will find it
     return DI_OK;
+}
+
+bool CLinuxPlatform::Calibrate(const KernelJoystick& joystick, int axis, const AxisCalibration& cal, AxisKernelState* out) {
+    const AxisKernelState& own = joystick.OwnState()[axis];
+    if (own.info.minimum >= own.info.maximum) {
+        return false;  // a constant axis (or no evdev node to say its range): joydev leaves it uncorrected
+    }
+    if (linuxjoy::SameCalibration(cal, linuxjoy::IdentityOf(own.info))) {
+        *out = own;  // the axis as the device reports it: the kernel's own correction and flat
+        return true;
+    }
+    // Values out of order (half typed) are no line, and joydev must be able to compute the line it gets.
+    AxisKernelState state;
+    if (!linuxjoy::CorrectionFor(cal, own.info, &state) ||
+        !linuxjoy::CorrectionFits(state.corr, own.info.minimum, own.info.maximum)) {
+        return false;
+    }
+    *out = state;
+    return true;
+}
+
+bool CLinuxPlatform::GetJoystickUnits(UINT uJoyID, JoystickUnits* units) {
+    *units = JoystickUnits{};
+    KernelJoystick* joystick = Present(uJoyID);
+    if (joystick == nullptr) {
+        return false;
+    }
+    // evdev's axis info as the nodes were opened: what the device reports, before any calibration of ours.
+    for (int i = 0; i < joystick->axes(); ++i) {
+        const input_absinfo& info = joystick->OwnState()[i].info;
+        units->axes[i] = {info.minimum < info.maximum, info.minimum, info.maximum};
+    }
+    return true;
+}
+
+bool CLinuxPlatform::CheckAxisCalibration(UINT uJoyID, int axis, LONG min, LONG center, LONG max, DWORD deadZone,
+                                          char* why, size_t whySize) {
+    if (why != nullptr && whySize > 0) {
+        why[0] = '\0';
+    }
+    KernelJoystick* joystick = Present(uJoyID);
+    if (joystick == nullptr || axis < 0 || axis >= joystick->axes()) {
+        return true;  // nothing would be written
+    }
+    const input_absinfo& own = joystick->OwnState()[axis].info;
+    const AxisCalibration cal{min, center, max, deadZone};
+    AxisKernelState state;
+    if (own.minimum >= own.maximum || linuxjoy::SameCalibration(cal, linuxjoy::IdentityOf(own)) ||
+        !linuxjoy::CorrectionFor(cal, own, &state) || linuxjoy::CorrectionFits(state.corr, own.minimum, own.maximum)) {
+        return true;
+    }
+    if (why != nullptr && whySize > 0) {
+        static const char kAxisNames[] = "XYZRUV";
+        std::snprintf(why, whySize,
+                      "The kernel cannot apply this calibration of the %c axis: joydev computes its correction in "
+                      "32-bit integers, which would overflow towards the axis's ends (%d..%d), and games reading "
+                      "js%u would see the axis jump.\n\nNothing was changed. Keep each end of the calibration at "
+                      "least a quarter of the way from its centre to the axis's own end.",
+                      kAxisNames[axis], own.minimum, own.maximum, uJoyID);
+    }
+    return false;
 }
 
 void CLinuxPlatform::GetDeadZones(UINT number, JOYPOS* deadZones) {

@@ -39,6 +39,11 @@ public:
     LONG RegCloseKey(HKEY hKey) override;
     UINT RegisterWindowMessageA(LPCSTR lpString) override;
     HRESULT DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) override;
+    // The axes evdev reports, each over its own minimum..maximum; an axis with none between is absent.
+    bool GetJoystickUnits(UINT uJoyID, JoystickUnits* units) override;
+    // Refuses a line joydev's 32-bit arithmetic cannot compute over the axis's whole range.
+    bool CheckAxisCalibration(UINT uJoyID, int axis, LONG min, LONG center, LONG max, DWORD deadZone, char* why,
+                              size_t whySize) override;
 
     // Where "MSJSTICK_VJOYD_MSGSTR" goes after a calibration changed; it must post, not handle.
     void SetBroadcast(std::function<void(UINT msg, WPARAM wParam, LPARAM lParam)> broadcast);
@@ -66,6 +71,10 @@ private:
     // kernel still holds it, otherwise read back from the kernel.
     void View(UINT number, DWORD* calFlags, JOYRANGE* range, JOYPOS* deadZone);
     bool HasCalibration(UINT number);
+    // The kernel state for a calibration of one axis: the device's own for its identity, else joydev's
+    // line and evdev's info. False for a constant axis, values out of order, or a line joydev cannot compute.
+    static bool Calibrate(const linuxjoy::KernelJoystick& joystick, int axis, const linuxjoy::AxisCalibration& cal,
+                          linuxjoy::AxisKernelState* out);
     bool RestoreOwn(UINT number);
 
     CJoystickServices* m_messages;

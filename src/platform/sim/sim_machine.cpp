@@ -64,6 +64,7 @@ SimMachine SimMachine::Modern(bool elevated) {
         {0, "Virtual HOTAS Stick (USB)", 6, 12, JOY_HW_CUSTOM, JOY_ISCAL_XY | JOY_ISCAL_Z, 65535, "VID_1209&PID_5701", true},
         {1, "Virtual USB Gamepad", 4, 10, JOY_HW_CUSTOM, 0, 1023, "VID_1209&PID_5702", true},
         {2, "Virtual Racing Wheel (USB)", 3, 8, JOY_HW_CUSTOM, JOY_ISCAL_XY, 1023, "VID_1209&PID_5703", false},
+        {4, "Virtual Retro Pad (USB)", 2, 8, JOY_HW_CUSTOM, 0, 255, "VID_1209&PID_5704", true},
     };
     return machine;
 }

@@ -109,6 +109,27 @@ MMRESULT CSimPlatform::joyGetDevCapsA(UINT_PTR uJoyID, JOYCAPSA* pjc, UINT cbjc)
     return JOYERR_NOERROR;
 }
 
+bool CSimPlatform::GetJoystickUnits(UINT uJoyID, JoystickUnits* units) {
+    *units = JoystickUnits{};
+    if (!m_impl->Installed(uJoyID)) {
+        return false;
+    }
+    if (!m_impl->Modern()) {
+        units->gameport = true;  // a gameport driver's joystick ("msjstick.drv"), calibrated in its own numbers
+        return true;
+    }
+    // A DirectInput 8 device answers DIPROP_LOGICALRANGE with the HID descriptor's logical range, per
+    // axis it has (Wine's dinput joystick8.c tests, which pass on Windows); there is none while unplugged.
+    if (!m_impl->devices[uJoyID].plugged) {
+        return false;
+    }
+    const Impl::Device& d = m_impl->devices[uJoyID];
+    for (int axis = 0; axis < d.axes && axis < kAxes; ++axis) {
+        units->axes[axis] = {true, d.nominalMin, d.nominalMax};
+    }
+    return true;
+}
+
 MMRESULT CSimPlatform::joyConfigChanged(DWORD dwFlags) {
     int32_t injected = 0;
     if (m_impl->Inject(SimCall::JoyConfigChanged, &injected)) {

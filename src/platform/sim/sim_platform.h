@@ -142,7 +142,8 @@ struct SimMachine {
 
     // Gameport controllers 0 (6-axis flight stick), 1 (2-axis gamepad) and 3 (4-axis yoke).
     static SimMachine Legacy();
-    // A 16-bit HID flight stick as 0, a 10-bit gamepad as 1, and a wheel configured as 2 but unplugged.
+    // A 16-bit HID flight stick as 0, a 10-bit gamepad as 1, a wheel configured as 2 but unplugged, and
+    // an 8-bit pad as 4.
     static SimMachine Modern(bool elevated = false);
 };
 
@@ -186,6 +187,7 @@ public:
     LONG RegCloseKey(HKEY hKey) override;
     UINT RegisterWindowMessageA(LPCSTR lpString) override;
     HRESULT DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) override;
+    bool GetJoystickUnits(UINT uJoyID, JoystickUnits* units) override;
 
     // Replaces the whole machine; registered messages and the broadcast stay, as they belong to the
     // window system rather than the machine. For a program choosing its machine after start-up.

@@ -1,6 +1,7 @@
-// The real joystick services: WinMM, the registry under HKEY_LOCAL_MACHINE, registered window
-// messages and DirectInput 5, each call passed through unchanged.
+// The real joystick services: WinMM, the registry, registered window messages and DirectInput 5, each
+// call passed through unchanged, and what each axis of a joystick spans.
 #include "joystick/joystick_services.h"
+#include "platform/win32/win32_units.h"
 
 // Exported by winmm.dll for joystick control panels; the SDK declares it only in its driver-kit
 // header mmddk.h, which mingw-w64 does not ship.
@@ -30,6 +31,26 @@ public:
     UINT RegisterWindowMessageA(LPCSTR lpString) override { return ::RegisterWindowMessageA(lpString); }
     HRESULT DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) override {
         return ::DirectInputCreateA(hinst, dwVersion, ppDI, punkOuter);
+    }
+
+    // A joystick whose capabilities name a driver of its own (Windows 9x/NT: "msjstick.drv<0000>",
+    // "vjoyd.vxd") keeps gameport numbers. One read through DirectInput ("DINPUT.DLL", Windows 2000 and
+    // later) is a HID device, and DirectInput 8 tells each axis's logical range; where it cannot, the
+    // range is unknown and nothing is said, so the editor writes no axis rather than guess.
+    bool GetJoystickUnits(UINT uJoyID, JoystickUnits* units) override {
+        *units = JoystickUnits{};
+        JOYCAPSA caps{};
+        if (::joyGetDevCapsA(uJoyID, &caps, sizeof(caps)) == JOYERR_NOERROR && caps.szRegKey[0] != '\0' &&
+            lstrcmpiA(caps.szRegKey, "DINPUT.DLL") != 0) {
+            units->gameport = true;
+            return true;
+        }
+        Win32AxisRange axes[6];
+        if (!QueryAxisRanges(uJoyID, axes)) {
+            return false;
+        }
+        for (int i = 0; i < 6; ++i) units->axes[i] = {axes[i].present, axes[i].min, axes[i].max};
+        return true;
     }
 };
 

@@ -28,6 +28,7 @@ TEST(Calibration, TheBrokenLineSpansTheGridRowOnBothSizesOfDevice) {
         {{-30000, 1200, 31000, 7}, Info(-32768, 32767, 16, 128)},
         {{0, 128, 255, 5}, Info(0, 255)},
         {{12, 100, 240, 0}, Info(0, 255)},
+        {{0, 60000, 65535, 0}, Info(0, 65535)},  // far off centre: the short side's coefficient rounds up
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.cal.min << "/" << c.cal.center << "/" << c.cal.max << " dz " << c.cal.deadZone);
@@ -36,6 +37,7 @@ TEST(Calibration, TheBrokenLineSpansTheGridRowOnBothSizesOfDevice) {
         EXPECT_EQ(emu::JoydevValue(c.cal.min, state.corr), -32767);
         EXPECT_EQ(emu::JoydevValue(c.cal.max, state.corr), 32767);
         EXPECT_EQ(emu::JoydevValue(c.cal.center, state.corr), 0);
+        EXPECT_TRUE(linuxjoy::CorrectionFits(state.corr, c.cal.min, c.cal.max));
         EXPECT_EQ(state.corr.prec, c.device.fuzz);
         EXPECT_EQ(state.info.minimum, c.cal.min);
         EXPECT_EQ(state.info.maximum, c.cal.max);
@@ -59,6 +61,21 @@ TEST(Calibration, RowsOutOfOrderAreRefused) {
         EXPECT_FALSE(linuxjoy::CorrectionFor(cal, device, &state)) << cal.min << "/" << cal.center << "/" << cal.max;
         EXPECT_EQ(state.corr.coef[0], 4711) << "nothing set";
     }
+}
+
+TEST(Calibration, LinesJoydevCannotComputeIn32BitsAreRefusedOverTheAxissWholeRange) {
+    // 28000/32767/37000 on a 0..65535 axis: coefficient times distance overflows near the ends, and the
+    // kernel hands a wrapped value over for a stick held full right.
+    AxisKernelState narrow;
+    ASSERT_TRUE(linuxjoy::CorrectionFor({28000, 32767, 37000, 0}, Info(0, 65535), &narrow));
+    EXPECT_EQ(emu::JoydevValue(65535, narrow.corr), -8484);
+    EXPECT_EQ(linuxjoy::JoydevCorrect(65535, narrow.corr), -8484);
+    EXPECT_FALSE(linuxjoy::CorrectionFits(narrow.corr, 0, 65535));
+    EXPECT_TRUE(linuxjoy::CorrectionFits(narrow.corr, 20000, 45000)) << "a device that never goes further";
+
+    AxisKernelState lowEnd;  // the low side alone too narrow
+    ASSERT_TRUE(linuxjoy::CorrectionFor({-3, 0, 32767, 0}, Info(-32768, 32767), &lowEnd));
+    EXPECT_FALSE(linuxjoy::CorrectionFits(lowEnd.corr, -32768, 32767));
 }
 
 TEST(Calibration, TheKernelsOwnCorrectionReadsBackAsTheRangeItSaturatesAt) {

@@ -33,14 +33,17 @@ js_corr DefaultCorrection(const input_absinfo& info) {
 }
 
 int JoydevValue(int value, const js_corr& corr) {
-    int64_t v = value;
+    // joydev_correct() on an int: a product that does not fit wraps around (the kernel is built with
+    // -fno-strict-overflow), and the shift is arithmetic.
+    const auto wrap = [](int64_t x) { return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(x))); };
+    int v = value;
     if (corr.type == JS_CORR_BROKEN) {
-        v = v > corr.coef[0] ? (v < corr.coef[1] ? 0 : (int64_t{corr.coef[3]} * (v - corr.coef[1])) >> 14)
-                             : (int64_t{corr.coef[2]} * (v - corr.coef[0])) >> 14;
+        v = v > corr.coef[0] ? (v < corr.coef[1] ? 0 : wrap(int64_t{corr.coef[3]} * wrap(int64_t{v} - corr.coef[1])) >> 14)
+                             : wrap(int64_t{corr.coef[2]} * wrap(int64_t{v} - corr.coef[0])) >> 14;
     } else if (corr.type != JS_CORR_NONE) {
         return 0;
     }
-    return static_cast<int>(v < -32767 ? -32767 : v > 32767 ? 32767 : v);
+    return v < -32767 ? -32767 : v > 32767 ? 32767 : v;
 }
 
 struct Testbed::Node {

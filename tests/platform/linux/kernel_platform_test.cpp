@@ -21,6 +21,9 @@ namespace {
 
 using headless::Window;
 
+bool operator==(const js_corr& a, const js_corr& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
+bool operator==(const input_absinfo& a, const input_absinfo& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
+
 // Another program's view of a node: plain open and ioctl, none of Padwright's code.
 struct OtherReader {
     static js_corr Correction(const std::string& node, int axis) {
@@ -125,7 +128,14 @@ TEST_F(Kernel, AnEditReachesJoydevAndEvdevAsOtherProgramsReadThem) {
     const std::string event = emu::Testbed::EventNode(pad);
     Run([&](Window& w) {
         EXPECT_FALSE(w.Checked(IDC_CALIBRATED_XY)) << "the kernel's own correction is no calibration of ours";
+        // Uncalibrated, the axis shows its own range and flat (15 of 255: 12%); ticking it alone keeps
+        // what every game reads: the kernel's own line on joydev, the device's range and flat on evdev.
+        EXPECT_EQ(w.Text(IDC_CAL_CENTER_X), "127");
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "255");
+        EXPECT_EQ(w.Text(IDC_DEADZONE_X), "12");
         w.Click(IDC_CALIBRATED_XY);
+        EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY));
+        EXPECT_TRUE(OtherReader::Correction(js, 0) == own && OtherReader::AxisInfo(event, ABS_X) == ownInfo);
         w.Paste(IDC_CAL_MAX_X, "250");
         w.Paste(IDC_CAL_CENTER_X, "128");
         w.Paste(IDC_CAL_MIN_X, "10");
@@ -183,6 +193,28 @@ TEST_F(Kernel, ValuesTypedOutOfOrderLeaveTheKernelAsItWas) {
         const js_corr after = OtherReader::Correction(emu::Testbed::JsNode(pad), 0);
         EXPECT_EQ(std::memcmp(before.coef, after.coef, sizeof(before.coef)), 0);
         EXPECT_EQ(OtherReader::AxisInfo(emu::Testbed::EventNode(pad), ABS_X).maximum, 250);
+    });
+}
+
+// A line joydev would compute wrongly is refused with the reason, and a box for an axis the pad lacks
+// unticks; neither reaches the kernel.
+TEST_F(Kernel, WhatTheKernelCannotTakeIsRefusedAndNothingIsWritten) {
+    emu::Controller& pad = bed.AddPad(0, 11);
+    Run([&](Window& w) {
+        w.Click(IDC_CALIBRATED_XY);
+        const int writes = pad.corrWrites + pad.absWrites;
+        w.Paste(IDC_CAL_MAX_X, "130");  // 3 above the centre: 2^29 / 3 times 128 does not fit 32 bits
+        ASSERT_EQ(host.MessageBoxes().size(), 1u);
+        EXPECT_EQ(host.MessageBoxes()[0].text.rfind("The kernel cannot apply this calibration of the X axis: joydev "
+                                                    "computes its correction in 32-bit integers",
+                                                    0),
+                  0u)
+            << host.MessageBoxes()[0].text;
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "255") << "the grid shows what the kernel holds";
+
+        w.Click(IDC_CALIBRATED_Z);
+        EXPECT_FALSE(w.Checked(IDC_CALIBRATED_Z));
+        EXPECT_EQ(pad.corrWrites + pad.absWrites, writes);
     });
 }
 
