@@ -1,7 +1,7 @@
 // What the tool's handlers cost, each set against the 50 ms refresh period: one refresh tick, one
-// calibration edit, one "&Next", and "Clear all calib. data" over a joystick branch of 1,000 driver
-// keys. Runs on the simulated machine through the in-memory host, so it measures our code, the
-// framework and the simulation, not a window system.
+// calibration edit, one "&Next" (each on the gameport machine and on Windows 10/11), and "Clear all
+// calib. data" over a joystick branch of 1,000 driver keys. Runs on the simulated machines through the
+// in-memory host, so it measures our code, the framework and the simulation, not a window system.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,26 +9,28 @@
 #include <vector>
 
 #include "../support/desk.h"
+#include "period_reporter.h"
 
 namespace {
 
 using headless::Window;
 
-constexpr double kPeriodSeconds = REFRESH_PERIOD_MS / 1000.0;
+// Each of the first four runs on both simulated machines: the gameport one and Windows 10/11.
 
 // A tick with every axis of the selected joystick moving, as on a desk with a stick in use.
-void Tick(benchmark::State& state) {
-    Desk desk;
+void Tick(benchmark::State& state, const SimMachine& machine) {
+    Desk desk(machine);
     desk.Run([&](Window& w, CPadwrightDlg&) {
         desk.Tick(w);
         for (auto _ : state) desk.Tick(w);
     });
 }
-BENCHMARK(Tick);
+BENCHMARK_CAPTURE(Tick, legacy, SimMachine::Legacy());
+BENCHMARK_CAPTURE(Tick, modern, SimMachine::Modern());
 
 // A tick with nothing changed: every axis held. Nothing on screen may be rewritten.
-void QuietTick(benchmark::State& state) {
-    Desk desk;
+void QuietTick(benchmark::State& state, const SimMachine& machine) {
+    Desk desk(machine);
     for (int axis = 0; axis < AXIS_COUNT; ++axis) desk.sim.HoldAxis(0, axis, 300 + axis);
     int writes = 0;
     desk.Run([&](Window& w, CPadwrightDlg&) {
@@ -40,28 +42,31 @@ void QuietTick(benchmark::State& state) {
     if (writes != 0) state.SkipWithError("a tick with nothing changed rewrote control texts");
     state.counters["rewrites"] = benchmark::Counter(writes, benchmark::Counter::kAvgIterations);
 }
-BENCHMARK(QuietTick);
+BENCHMARK_CAPTURE(QuietTick, legacy, SimMachine::Legacy());
+BENCHMARK_CAPTURE(QuietTick, modern, SimMachine::Modern());
 
 // The user types into X minimum: read back, write, reload, write again, and the reloads the
 // configuration-changed announcements bring.
-void CalibrationEdit(benchmark::State& state) {
-    Desk desk;
+void CalibrationEdit(benchmark::State& state, const SimMachine& machine) {
+    Desk desk(machine);
     desk.Run([&](Window& w, CPadwrightDlg&) {
         desk.Tick(w);
         int value = 20;
         for (auto _ : state) w.Paste(IDC_CAL_MIN_X, std::to_string(value++ % 40));
     });
 }
-BENCHMARK(CalibrationEdit);
+BENCHMARK_CAPTURE(CalibrationEdit, legacy, SimMachine::Legacy());
+BENCHMARK_CAPTURE(CalibrationEdit, modern, SimMachine::Modern());
 
-// "&Next": a new joystick object, its name from the registry, the grid reloaded.
-void Selection(benchmark::State& state) {
-    Desk desk;
+// "&Next": a new joystick object, its name from the registry, its units, the grid reloaded.
+void Selection(benchmark::State& state, const SimMachine& machine) {
+    Desk desk(machine);
     desk.Run([&](Window& w, CPadwrightDlg&) {
         for (auto _ : state) w.Click(IDC_NEXT);
     });
 }
-BENCHMARK(Selection);
+BENCHMARK_CAPTURE(Selection, legacy, SimMachine::Legacy());
+BENCHMARK_CAPTURE(Selection, modern, SimMachine::Modern());
 
 constexpr int kDriverKeys = 1000;
 
@@ -102,40 +107,12 @@ void CleanerDeleteAll(benchmark::State& state) {
 }
 BENCHMARK(CleanerDeleteAll)->Unit(benchmark::kMillisecond);
 
-// The console table as usual, then one line a benchmark with its time against the period.
-class PeriodReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.error_occurred) m_failed = true;
-            if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-            const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-            char line[160];
-            std::snprintf(line, sizeof(line), "%-22s %12.3f us  = %8.4f %% of the %d ms period", run.benchmark_name().c_str(),
-                          seconds * 1e6, 100.0 * seconds / kPeriodSeconds, REFRESH_PERIOD_MS);
-            m_lines.emplace_back(line);
-        }
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nAgainst the refresh period (wall time per operation):\n");
-        for (const std::string& line : m_lines) std::printf("  %s\n", line.c_str());
-    }
-
-    bool Failed() const { return m_failed; }
-
-private:
-    std::vector<std::string> m_lines;
-    bool m_failed = false;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    PeriodReporter reporter;
+    bench::PeriodReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return reporter.Failed() ? 1 : 0;  // a quiet tick that rewrote text fails the run

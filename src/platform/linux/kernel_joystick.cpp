@@ -204,28 +204,42 @@ void KernelJoystick::Close() {
     m_jsFd = m_eventFd = -1;
     m_jsWritable = m_eventWritable = false;
     m_status = Status::Absent;
+    m_retryAfterMs = 0;  // the next question looks again
     m_name.clear();
     m_eventPath.clear();
     m_axes = m_joydevAxes = m_buttons = 0;
     m_joyValue.fill(0);
+    m_facts = {};
+    m_factsValid = false;
+    m_dropped = false;
+    m_justDrained = false;
     m_own = {};
 }
 
-KernelJoystick::Status KernelJoystick::Refresh() {
+bool KernelJoystick::Gone(int error) {
+    if (error == ENODEV || error == EIO || error == EBADF || error == 0) {
+        Close();
+        return true;
+    }
+    return false;
+}
+
+KernelJoystick::Status KernelJoystick::Refresh(bool look) {
     if (m_status == Status::Present) {
-        // A node taken away (unplug) ends the number even before a read tells.
-        if (!NodeExists(m_jsPath)) {
-            Close();
-            return m_status;
+        // An unplugged device fails the next fetch or read with ENODEV: no look at the nodes is needed.
+        m_justDrained = false;
+        if (!m_factsValid || NowMs() - m_factsMs >= kFactsMs) {
+            FetchFacts();
         }
-        Drain();
         return m_status;
     }
-    if (m_status == Status::Denied && NowMs() < m_retryAfterMs) {
+    const int64_t now = NowMs();
+    if (now < m_retryAfterMs && (!look || m_status == Status::Denied)) {
         return m_status;
     }
     if (!NodeExists(m_jsPath)) {
         m_status = Status::Absent;
+        m_retryAfterMs = now + kLookAgainMs;
         return m_status;
     }
     Open();
@@ -239,7 +253,7 @@ bool KernelJoystick::Open() {
         const bool denied = errno == EACCES || errno == EPERM;
         m_status = denied ? Status::Denied : Status::Absent;
         m_deniedPath = denied ? m_jsPath : std::string();
-        m_retryAfterMs = NowMs() + kDeniedRetryMs;
+        m_retryAfterMs = NowMs() + (denied ? kDeniedRetryMs : kLookAgainMs);
         return false;
     }
     m_deniedPath.clear();
@@ -269,12 +283,62 @@ bool KernelJoystick::Open() {
         }
     }
     m_status = Status::Present;
-    ReadKernelState(&m_own);
-    Drain();
+    if (!FetchFacts()) {
+        return false;
+    }
+    m_own = m_facts;
     return true;
 }
 
-void KernelJoystick::Drain() {
+bool KernelJoystick::FetchFacts() {
+    if (m_status != Status::Present) {
+        return false;
+    }
+    // What queued before the fetch is older than what the fetch returns.
+    if (m_eventFd >= 0) {
+        DrainEvdev();
+    } else {
+        DrainJoydev();
+    }
+    if (m_status != Status::Present) {
+        return false;
+    }
+    js_corr table[ABS_CNT] = {};
+    if (::ioctl(m_jsFd, JSIOCGCORR, table) != 0 && Gone(errno)) {
+        return false;
+    }
+    for (int i = 0; i < m_axes; ++i) {
+        m_facts[i].corr = table[i];
+        if (m_eventFd >= 0 && ::ioctl(m_eventFd, EVIOCGABS(m_axisMap[i]), &m_facts[i].info) != 0 && Gone(errno)) {
+            return false;
+        }
+    }
+    m_factsValid = true;
+    m_factsMs = NowMs();
+    m_dropped = false;
+    m_justDrained = true;
+    return true;
+}
+
+void KernelJoystick::TakeEvents() {
+    if (m_status != Status::Present) {
+        return;
+    }
+    if (m_justDrained) {
+        m_justDrained = false;  // the refresh just before this read fetched, and took the queue in
+        return;
+    }
+    if (m_eventFd >= 0) {
+        DrainEvdev();
+        if (m_status == Status::Present && m_dropped) {
+            FetchFacts();
+        }
+    } else {
+        DrainJoydev();
+    }
+}
+
+void KernelJoystick::DrainJoydev() {
     js_event events[64];
     for (;;) {
         const ssize_t got = ::read(m_jsFd, events, sizeof(events));
@@ -301,6 +365,53 @@ void KernelJoystick::Drain() {
     }
 }
 
+unsigned KernelJoystick::DrainEvdev() {
+    unsigned moved = 0;
+    input_event events[64];
+    for (;;) {
+        const ssize_t got = ::read(m_eventFd, events, sizeof(events));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 && errno == EAGAIN) {
+            return moved;
+        }
+        if (got <= 0) {
+            Close();  // ENODEV: the device has gone
+            return moved;
+        }
+        const size_t count = static_cast<size_t>(got) / sizeof(input_event);
+        for (size_t i = 0; i < count; ++i) {
+            const input_event& e = events[i];
+            if (e.type == EV_SYN && e.code == SYN_DROPPED) {
+                m_dropped = true;  // values are unknown until the next report; the facts say them
+            } else if (e.type == EV_SYN && e.code == SYN_REPORT) {
+                // A report after a drop is complete again; the fetch that follows the drain says where.
+            } else if (e.type == EV_ABS && !m_dropped) {
+                for (int axis = 0; axis < m_axes; ++axis) {
+                    if (m_axisMap[axis] == e.code) {
+                        m_facts[axis].info.value = e.value;
+                        moved |= 1u << axis;
+                    }
+                }
+            }
+        }
+        if (static_cast<size_t>(got) < sizeof(events)) {
+            return moved;
+        }
+    }
+}
+
+int32_t KernelJoystick::JoydevValue(int axis) const {
+    if (axis < 0 || axis >= m_axes) {
+        return 0;
+    }
+    if (m_eventFd < 0) {
+        return m_joyValue[axis];
+    }
+    return JoydevCorrect(m_facts[axis].info.value, m_facts[axis].corr);
+}
+
 std::string KernelJoystick::Description() const {
     char text[256];
     if (m_status == Status::Denied) {
@@ -323,24 +434,20 @@ std::string KernelJoystick::Description() const {
 }
 
 bool KernelJoystick::ReadEvdev(int axis, input_absinfo* info) const {
-    if (m_eventFd < 0 || axis < 0 || axis >= m_axes) {
+    if (m_eventFd < 0 || axis < 0 || axis >= m_axes || !m_factsValid) {
         return false;
     }
-    return ::ioctl(m_eventFd, EVIOCGABS(m_axisMap[axis]), info) == 0;
+    *info = m_facts[axis].info;
+    return true;
 }
 
-bool KernelJoystick::ReadKernelState(std::array<AxisKernelState, kAxes>* state) const {
+bool KernelJoystick::ReadKernelState(std::array<AxisKernelState, kAxes>* state) {
     *state = {};
-    if (m_jsFd < 0) {
+    if (m_status != Status::Present || ((!m_factsValid || NowMs() - m_factsMs >= kFactsMs) && !FetchFacts())) {
         return false;
     }
-    js_corr table[ABS_CNT] = {};
-    const bool ok = ::ioctl(m_jsFd, JSIOCGCORR, table) == 0;
-    for (int i = 0; i < m_axes; ++i) {
-        (*state)[i].corr = table[i];
-        ReadEvdev(i, &(*state)[i].info);
-    }
-    return ok;
+    *state = m_facts;
+    return true;
 }
 
 bool KernelJoystick::WriteKernelState(const std::array<AxisKernelState, kAxes>& state) {
@@ -349,6 +456,7 @@ bool KernelJoystick::WriteKernelState(const std::array<AxisKernelState, kAxes>& 
     }
     js_corr table[ABS_CNT] = {};
     if (::ioctl(m_jsFd, JSIOCGCORR, table) != 0) {
+        Gone(errno);
         return false;
     }
     bool joydevChanged = false;
@@ -363,8 +471,12 @@ bool KernelJoystick::WriteKernelState(const std::array<AxisKernelState, kAxes>& 
         ok = ::ioctl(m_jsFd, JSIOCSCORR, table) == 0;
     }
     for (int i = 0; i < m_axes && ok && m_eventFd >= 0; ++i) {
+        // EVIOCSABS sets the value with the rest. Events queued before the read are in its value; one
+        // that comes after it is in the queue once the write is done, and is written again on top, so
+        // the axis never keeps a position from before the write.
+        DrainEvdev();
         input_absinfo now{};
-        if (!ReadEvdev(i, &now)) {
+        if (m_status != Status::Present || ::ioctl(m_eventFd, EVIOCGABS(m_axisMap[i]), &now) != 0) {
             ok = false;
             break;
         }
@@ -376,8 +488,13 @@ bool KernelJoystick::WriteKernelState(const std::array<AxisKernelState, kAxes>& 
         wanted.maximum = state[i].info.maximum;
         wanted.flat = state[i].info.flat;
         ok = ::ioctl(m_eventFd, EVIOCSABS(m_axisMap[i]), &wanted) == 0;
+        for (int again = 0; ok && again < 3 && (DrainEvdev() & (1u << i)) != 0; ++again) {
+            wanted.value = m_facts[i].info.value;
+            ok = ::ioctl(m_eventFd, EVIOCSABS(m_axisMap[i]), &wanted) == 0;
+        }
     }
-    return ok;
+    m_factsValid = false;  // the next question fetches what the kernel holds now
+    return ok && m_status == Status::Present;
 }
 
 }  // namespace linuxjoy

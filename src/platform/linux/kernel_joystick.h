@@ -49,18 +49,24 @@ bool SameCalibration(const AxisCalibration& a, const AxisCalibration& b);
 // at minimum and maximum.
 int32_t Normalise(int32_t value, const input_absinfo& info, int32_t lo, int32_t hi);
 
+// What a number costs per refresh tick on a steady device: the correction table and each shown axis's
+// info are fetched once a tick (kFactsMs) or after a write, the evdev queue is read for the axes' values,
+// and an absent number's node is looked for only when asked to look or once a second.
 class KernelJoystick {
 public:
     enum class Status { Absent, Denied, Present };
+    static constexpr int64_t kFactsMs = 20;      // under half the refresh period: one fetch a tick
+    static constexpr int64_t kLookAgainMs = 1000;
 
     explicit KernelJoystick(unsigned number);
     ~KernelJoystick();
     KernelJoystick(const KernelJoystick&) = delete;
     KernelJoystick& operator=(const KernelJoystick&) = delete;
 
-    // Opens the nodes when a node has appeared, takes in what joydev has queued and notices an unplug.
-    // Never waits on the device.
-    Status Refresh();
+    // Opens the nodes when a node has appeared (looked for when `look`, or after kLookAgainMs), and
+    // fetches the kernel's facts when they are older than kFactsMs; a node the kernel has taken away
+    // (unplug) closes the number. Never waits on the device.
+    Status Refresh(bool look = false);
     Status status() const { return m_status; }
 
     unsigned number() const { return m_number; }
@@ -72,29 +78,39 @@ public:
     bool HasEvdev() const { return m_eventFd >= 0; }
     bool Writable() const { return m_jsWritable && (m_eventFd < 0 || m_eventWritable); }
 
-    // Last values joydev handed over (corrected) and the evdev value and axis info of the same axis.
-    int32_t JoydevValue(int axis) const { return m_joyValue[axis]; }
+    // Takes in the events the nodes have queued: the axes' latest values. Called by each read of values,
+    // right after the Refresh that found the number present.
+    void TakeEvents();
+    // What joydev hands a game for an axis now: the kernel's formula on evdev's value under the current
+    // correction (joydev's own events where there is no evdev node).
+    int32_t JoydevValue(int axis) const;
+    // evdev's value and axis info of an axis, as last fetched and moved by events since.
     bool ReadEvdev(int axis, input_absinfo* info) const;
 
-    // The kernel's correction of every shown axis now, and as it was when the nodes were opened.
-    bool ReadKernelState(std::array<AxisKernelState, kAxes>* state) const;
+    // The kernel's correction of every shown axis now (fetched when older than kFactsMs), and as it was
+    // when the nodes were opened.
+    bool ReadKernelState(std::array<AxisKernelState, kAxes>* state);
     const std::array<AxisKernelState, kAxes>& OwnState() const { return m_own; }
     // Writes the axes whose state differs from the kernel's; returns false when a write failed or the
-    // nodes may not be written.
+    // nodes may not be written. evdev's value is never written back from an earlier read.
     bool WriteKernelState(const std::array<AxisKernelState, kAxes>& state);
 
     void Close();
 
 private:
     bool Open();
-    void Drain();
+    bool FetchFacts();  // false when the device has gone
+    void DrainJoydev();
+    // Reads evdev's queue; returns the axes (bits) that moved. A dropped queue fetches the facts again.
+    unsigned DrainEvdev();
+    bool Gone(int error);  // closes the number when `error` says the device is no more
 
     unsigned m_number;
     std::string m_jsPath;
     std::string m_eventPath;
     Status m_status = Status::Absent;
     std::string m_deniedPath;      // the node that would not open
-    int64_t m_retryAfterMs = 0;     // a denied node is tried again after this time
+    int64_t m_retryAfterMs = 0;     // an absent or denied node is looked for again after this time
     int m_jsFd = -1;
     int m_eventFd = -1;
     bool m_jsWritable = false;
@@ -104,7 +120,12 @@ private:
     int m_joydevAxes = 0;           // all of joydev's axes: the length of its correction table
     int m_buttons = 0;
     std::array<uint8_t, ABS_CNT> m_axisMap{};
-    std::array<int32_t, kAxes> m_joyValue{};
+    std::array<int32_t, kAxes> m_joyValue{};   // joydev's events, for a number without evdev
+    std::array<AxisKernelState, kAxes> m_facts{};
+    bool m_factsValid = false;
+    int64_t m_factsMs = 0;
+    bool m_dropped = false;         // evdev dropped events: values wait for the next report
+    bool m_justDrained = false;     // the last Refresh fetched and read the queue; TakeEvents need not
     std::array<AxisKernelState, kAxes> m_own{};
 };
 

@@ -273,7 +273,11 @@ public:
         if (!m_acquired) {
             return DIERR_NOTACQUIRED;
         }
-        const linuxjoy::KernelJoystick* joystick = m_platform.Present(m_number);
+        linuxjoy::KernelJoystick* joystick = m_platform.Present(m_number);
+        if (joystick != nullptr) {
+            joystick->TakeEvents();
+            joystick = m_platform.Present(m_number);  // a read may have found the device gone
+        }
         if (joystick == nullptr || !joystick->HasEvdev()) {
             m_acquired = false;
             return DIERR_INPUTLOST;
@@ -426,7 +430,7 @@ public:
             return DI_OK;
         }
         for (UINT number = 0; number < CLinuxPlatform::kJoysticks; ++number) {
-            const linuxjoy::KernelJoystick* joystick = m_platform.Present(number);
+            const linuxjoy::KernelJoystick* joystick = m_platform.Present(number, true);
             if (joystick == nullptr) {
                 continue;
             }

@@ -85,13 +85,13 @@ CLinuxPlatform::CLinuxPlatform(CJoystickServices* messages) : m_messages(message
 
 CLinuxPlatform::~CLinuxPlatform() = default;
 
-KernelJoystick* CLinuxPlatform::Present(UINT number) {
+KernelJoystick* CLinuxPlatform::Present(UINT number, bool look) {
     if (number >= kJoysticks) {
         return nullptr;
     }
     KernelJoystick& joystick = *m_joysticks[number];
     const bool wasPresent = joystick.status() == KernelJoystick::Status::Present;
-    const bool present = joystick.Refresh() == KernelJoystick::Status::Present;
+    const bool present = joystick.Refresh(look) == KernelJoystick::Status::Present;
     if (!present || !wasPresent) {
         m_written[number] = {};  // a controller that came or went carries nothing we wrote
     }
@@ -106,6 +106,10 @@ MMRESULT CLinuxPlatform::joyGetPosEx(UINT uJoyID, JOYINFOEX* pji) {
         return JOYERR_PARMS;
     }
     KernelJoystick* joystick = Present(uJoyID);
+    if (joystick != nullptr) {
+        joystick->TakeEvents();
+        joystick = Present(uJoyID);  // a read may have found the device gone
+    }
     if (joystick == nullptr) {
         return JOYERR_UNPLUGGED;
     }
@@ -136,7 +140,7 @@ MMRESULT CLinuxPlatform::joyGetDevCapsA(UINT_PTR uJoyID, JOYCAPSA* pjc, UINT cbj
         return JOYERR_PARMS;
     }
     const UINT number = static_cast<UINT>(uJoyID);
-    KernelJoystick* joystick = Present(number);
+    KernelJoystick* joystick = Present(number, true);
     // A node we may not open still names the driver key, so that the polled-device line can say why.
     if (joystick == nullptr && m_joysticks[number]->status() != KernelJoystick::Status::Denied) {
         return JOYERR_UNPLUGGED;
@@ -204,7 +208,7 @@ LONG CLinuxPlatform::RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, DWORD*, DWO
         return ERROR_FILE_NOT_FOUND;
     }
     const UINT number = id - 1;
-    Present(number);
+    Present(number, true);
     const std::string text = m_joysticks[number]->Description();
     if (text.empty()) {
         return ERROR_FILE_NOT_FOUND;
@@ -246,7 +250,7 @@ LONG CLinuxPlatform::RegEnumKeyA(HKEY hKey, DWORD dwIndex, LPSTR lpName, DWORD c
     } else {
         DWORD index = 1;
         for (UINT n = 0; n < kJoysticks && name.empty(); ++n) {
-            if (Present(n) != nullptr && index++ == dwIndex) {
+            if (Present(n, true) != nullptr && index++ == dwIndex) {
                 name = "js" + std::to_string(n);
             }
         }
@@ -383,7 +387,7 @@ void CLinuxPlatform::View(UINT number, DWORD* calFlags, JOYRANGE* range, JOYPOS*
 }
 
 bool CLinuxPlatform::HasCalibration(UINT number) {
-    KernelJoystick* joystick = Present(number);
+    KernelJoystick* joystick = Present(number, true);
     if (joystick == nullptr) {
         return false;
     }

@@ -49,7 +49,9 @@ public:
     void SetBroadcast(std::function<void(UINT msg, WPARAM wParam, LPARAM lParam)> broadcast);
 
     // Used by the DirectInput objects.
-    linuxjoy::KernelJoystick* Present(UINT number);  // refreshed; null when no usable controller is there
+    // Refreshed; null when no usable controller is there. An absent number's node is looked for when
+    // `look` (a selection, the cleaner, an enumeration), else at most once a second.
+    linuxjoy::KernelJoystick* Present(UINT number, bool look = false);
     HRESULT GetConfig(UINT number, DIJOYCONFIG* config, DWORD flags);
     HRESULT SetConfig(UINT number, const DIJOYCONFIG* config, DWORD flags);
     void GetDeadZones(UINT number, JOYPOS* deadZones);

@@ -1,5 +1,6 @@
 // umockdev testbeds with joydev and evdev nodes; the ioctls answered from the emulated kernel's state.
 #include "emulated_input.h"
+#include "syscall_count.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -50,6 +51,8 @@ struct Testbed::Node {
     Controller* controller;
     bool joydev;
     UMockdevIoctlBase* handler;
+    int fd;      // the test's end of the node
+    int peerFd;  // the test's end of the other node of the same controller
 };
 
 namespace {
@@ -72,6 +75,31 @@ bool Reply(UMockdevIoctlClient* client, UMockdevIoctlData* data, const void* fro
 
 int AxisCount(const Controller& c) { return static_cast<int>(c.axes.size()); }
 
+// Writes records into a node as the kernel queues them. Never blocks: like joydev's and evdev's ring
+// buffers, a queue nobody reads loses what does not fit.
+void Queue(int fd, const void* records, size_t size) {
+    if (fd >= 0) {
+        /*ssize_t written =*/ ::write(fd, records, size);
+    }
+}
+
+// An axis moved: evdev's value, its event and report, and joydev's corrected event. The lock is held.
+void MoveLocked(Controller& c, int axis, int value, int jsFd, int eventFd) {
+    c.abs[c.axes[axis].code].value = value;
+    js_event js{};
+    js.value = static_cast<__s16>(JoydevValue(value, c.corr[axis]));
+    js.type = JS_EVENT_AXIS;
+    js.number = static_cast<__u8>(axis);
+    Queue(jsFd, &js, sizeof(js));
+    input_event ev[2] = {};
+    ev[0].type = EV_ABS;
+    ev[0].code = static_cast<__u16>(c.axes[axis].code);
+    ev[0].value = value;
+    ev[1].type = EV_SYN;
+    ev[1].code = SYN_REPORT;
+    Queue(eventFd, ev, sizeof(ev));
+}
+
 gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer user) {
     auto* node = static_cast<Testbed::Node*>(user);
     Controller& c = *node->controller;
@@ -81,6 +109,10 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
     const unsigned nr = _IOC_NR(request);
     const size_t size = _IOC_SIZE(request);
     const size_t corrBytes = sizeof(js_corr) * c.axes.size();  // the kernel copies one entry an axis
+    if (c.unplugged) {
+        umockdev_ioctl_client_complete(client, -1, ENODEV);
+        return TRUE;
+    }
 
     if (node->joydev && type == 'j') {
         if (nr == _IOC_NR(JSIOCGVERSION)) {
@@ -129,6 +161,14 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             if (data == nullptr) {
                 umockdev_ioctl_client_complete(client, -1, EFAULT);
                 return TRUE;
+            }
+            if (c.moveBeforeWriteCode == static_cast<int>(nr - 0xc0)) {
+                c.moveBeforeWriteCode = -1;
+                for (size_t axis = 0; axis < c.axes.size(); ++axis) {
+                    if (c.axes[axis].code == static_cast<int>(nr - 0xc0)) {
+                        MoveLocked(c, static_cast<int>(axis), c.moveBeforeWriteValue, node->peerFd, node->fd);
+                    }
+                }
             }
             std::memcpy(&c.abs[nr - 0xc0], data->data, sizeof(input_absinfo));
             ++c.absWrites;
@@ -204,7 +244,7 @@ Controller& Testbed::Add(const std::string& name, unsigned js, unsigned event, s
 }
 
 void Testbed::Attach(Controller& c, const std::string& path, bool joydev) {
-    auto* node = new Node{&c, joydev, umockdev_ioctl_base_new()};
+    auto* node = new Node{&c, joydev, umockdev_ioctl_base_new(), -1, -1};
     m_nodes.push_back(node);
     g_signal_connect(node->handler, "handle-ioctl", G_CALLBACK(HandleIoctl), node);
     GError* error = nullptr;
@@ -213,16 +253,45 @@ void Testbed::Attach(Controller& c, const std::string& path, bool joydev) {
         g_clear_error(&error);
         throw std::runtime_error("umockdev ioctl on " + path + ": " + message);
     }
-    // The node is a pseudo-terminal: raw, so that binary records pass unchanged.
+    // The node is a pseudo-terminal: raw, so that binary records pass unchanged, and written without
+    // blocking.
     const int fd = umockdev_testbed_get_dev_fd(m_testbed, path.c_str());
     termios tio{};
     if (fd >= 0 && tcgetattr(fd, &tio) == 0) {
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
     }
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    }
+    node->fd = fd;
+    // The js node is attached first; the event node completes the pair.
+    if (!joydev) {
+        for (Node* other : m_nodes) {
+            if (other->controller == &c && other->joydev) {
+                other->peerFd = fd;
+                node->peerFd = other->fd;
+            }
+        }
+    }
 }
 
 void Testbed::Unplug(Controller& c) {
+    {
+        // The kernel answers ENODEV to every ioctl and read of a device gone; a read of a pseudo-terminal
+        // whose other end is closed fails with EIO.
+        std::lock_guard<std::mutex> guard(c.lock);
+        c.unplugged = true;
+        for (Node* node : m_nodes) {
+            if (node->controller == &c && node->fd >= 0) {
+                ::close(node->fd);
+                node->fd = -1;
+            }
+        }
+        for (Node* node : m_nodes) {
+            if (node->controller == &c) node->peerFd = -1;
+        }
+    }
     const std::string input = "/sys/devices/virtual/input/input" + std::to_string(100 + c.event);
     umockdev_testbed_remove_device(m_testbed, (input + "/js" + std::to_string(c.js)).c_str());
     umockdev_testbed_remove_device(m_testbed, (input + "/event" + std::to_string(c.event)).c_str());
@@ -233,23 +302,23 @@ void Testbed::Unplug(Controller& c) {
     g_free(root);
 }
 
-void Testbed::Move(Controller& c, int axis, int value) {
-    js_event e{};
-    {
-        std::lock_guard<std::mutex> guard(c.lock);
-        c.abs[c.axes[axis].code].value = value;
-        e.value = static_cast<__s16>(JoydevValue(value, c.corr[axis]));
+Testbed::Node* Testbed::FindNode(const Controller& c, bool joydev) const {
+    for (Node* node : m_nodes) {
+        if (node->controller == &c && node->joydev == joydev) return node;
     }
-    e.type = JS_EVENT_AXIS;
-    e.number = static_cast<__u8>(axis);
-    WriteJs(c, e);
+    return nullptr;
 }
 
-void Testbed::WriteJs(const Controller& c, const js_event& e) {
-    const int fd = umockdev_testbed_get_dev_fd(m_testbed, JsNode(c).c_str());
-    if (fd < 0 || write(fd, &e, sizeof(e)) != static_cast<ssize_t>(sizeof(e))) {
-        throw std::runtime_error("cannot write an event into " + JsNode(c));
-    }
+void Testbed::Move(Controller& c, int axis, int value) {
+    const Node* js = FindNode(c, true);
+    const Node* event = FindNode(c, false);
+    std::lock_guard<std::mutex> guard(c.lock);
+    MoveLocked(c, axis, value, js != nullptr ? js->fd : -1, event != nullptr ? event->fd : -1);
+}
+
+void Testbed::SetAxisInfo(Controller& c, int axis, const input_absinfo& info) {
+    std::lock_guard<std::mutex> guard(c.lock);
+    c.abs[c.axes[axis].code] = info;
 }
 
 // ---- open() refused for chosen paths
@@ -292,5 +361,8 @@ extern "C" int open(const char* path, int flags, ...) {
     }
     using OpenFn = int (*)(const char*, int, ...);
     static const auto next = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, "open"));
-    return next(path, flags, mode);
+    const bool entered = syscalls::Enter();
+    const int fd = next(path, flags, mode);
+    syscalls::Leave(entered);
+    return fd;
 }

@@ -35,6 +35,11 @@ struct Controller {
     std::array<input_absinfo, ABS_CNT> abs{};
     int corrWrites = 0;
     int absWrites = 0;
+    bool unplugged = false;  // every ioctl answers ENODEV, as the kernel does for a device gone
+    // A move that reaches the kernel just before the next EVIOCSABS of this axis code: after the writer
+    // read the axis info, before its write lands.
+    int moveBeforeWriteCode = -1;
+    int moveBeforeWriteValue = 0;
 };
 
 // The kernel's own correction for an axis, as joydev computes it when a device connects.
@@ -55,9 +60,11 @@ public:
     Controller& Add(const std::string& name, unsigned js, unsigned event, std::vector<AxisSpec> axes, int buttons);
     void Unplug(Controller& c);
 
-    // Moves an axis (index into the controller's axes): evdev's value, and joydev's event with the
-    // correction the emulated kernel holds.
+    // Moves an axis (index into the controller's axes): evdev's value and event, and joydev's event with
+    // the correction the emulated kernel holds.
     void Move(Controller& c, int axis, int value);
+    // Another program's EVIOCSABS: the axis info changes and no event tells.
+    void SetAxisInfo(Controller& c, int axis, const input_absinfo& info);
 
     static std::string JsNode(const Controller& c) { return "/dev/input/js" + std::to_string(c.js); }
     static std::string EventNode(const Controller& c) { return "/dev/input/event" + std::to_string(c.event); }
@@ -66,7 +73,7 @@ public:
 
 private:
     void Attach(Controller& c, const std::string& node, bool joydev);
-    void WriteJs(const Controller& c, const js_event& e);
+    Node* FindNode(const Controller& c, bool joydev) const;
 
     UMockdevTestbed* m_testbed;
     std::vector<Controller*> m_controllers;

@@ -10,9 +10,12 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <mutex>
+#include <thread>
 
 #include "dialog/padwright_dlg.h"
 #include "emulated_input.h"
+#include "syscall_count.h"
 #include "platform/headless/headless_host.h"
 #include "platform/linux/linux_platform.h"
 #include "res/resource.h"
@@ -22,7 +25,13 @@ namespace {
 using headless::Window;
 
 bool operator==(const js_corr& a, const js_corr& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
-bool operator==(const input_absinfo& a, const input_absinfo& b) { return std::memcmp(&a, &b, sizeof(a)) == 0; }
+
+// The joydev column's text for a value under a correction, as the kernel computes it.
+std::string Joydev(int value, const js_corr& corr) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "%05d", emu::JoydevValue(value, corr));
+    return text;
+}
 
 // Another program's view of a node: plain open and ioctl, none of Padwright's code.
 struct OtherReader {
@@ -133,13 +142,27 @@ TEST_F(Kernel, AnEditReachesJoydevAndEvdevAsOtherProgramsReadThem) {
         EXPECT_EQ(w.Text(IDC_CAL_CENTER_X), "127");
         EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "255");
         EXPECT_EQ(w.Text(IDC_DEADZONE_X), "12");
+        bed.Move(pad, 0, 200);
+        w.Tick();
+        EXPECT_EQ(w.Text(IDC_JOY_COOKED_X), Joydev(200, own));
         w.Click(IDC_CALIBRATED_XY);
         EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY));
-        EXPECT_TRUE(OtherReader::Correction(js, 0) == own && OtherReader::AxisInfo(event, ABS_X) == ownInfo);
+        EXPECT_TRUE(OtherReader::Correction(js, 0) == own &&
+                    linuxjoy::SameAxisInfo(OtherReader::AxisInfo(event, ABS_X), ownInfo));
         w.Paste(IDC_CAL_MAX_X, "250");
         w.Paste(IDC_CAL_CENTER_X, "128");
+        {
+            // The stick moves between the platform's read of the axis info and its write.
+            std::lock_guard<std::mutex> guard(pad.lock);
+            pad.moveBeforeWriteCode = ABS_X;
+            pad.moveBeforeWriteValue = 190;
+        }
         w.Paste(IDC_CAL_MIN_X, "10");
+        EXPECT_EQ(OtherReader::AxisInfo(event, ABS_X).value, 190) << "no position from before the write";
         w.Paste(IDC_DEADZONE_X, "10");
+        // The joydev column shows the new line at the first tick, though the stick did not move since.
+        w.Tick();
+        EXPECT_EQ(w.Text(IDC_JOY_COOKED_X), Joydev(190, OtherReader::Correction(js, 0)));
         EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "10");
         EXPECT_EQ(w.Text(IDC_DEADZONE_X), "10");
 
@@ -168,6 +191,8 @@ TEST_F(Kernel, AnEditReachesJoydevAndEvdevAsOtherProgramsReadThem) {
 
         w.Click(IDC_DEFAULT_VALUES);
         EXPECT_FALSE(w.Checked(IDC_CALIBRATED_XY));
+        w.Tick();
+        EXPECT_EQ(w.Text(IDC_JOY_COOKED_X), Joydev(250, own)) << "and again after \"Default values\"";
         const js_corr back = OtherReader::Correction(js, 0);
         EXPECT_EQ(std::memcmp(back.coef, own.coef, sizeof(own.coef)), 0) << "the kernel's own correction again";
         EXPECT_EQ(back.type, own.type);
@@ -338,6 +363,16 @@ TEST_F(Kernel, ARefreshTickNeverWaitsOnASilentDevice) {
         std::printf("one refresh tick on emulated devices: %.0f us\n", us);
         RecordProperty("tick_us", static_cast<int>(us));
         EXPECT_LT(us, REFRESH_PERIOD_MS * 1000.0) << "a tick must fit in the refresh period";
+
+        // A steady tick a refresh period after the last: the kernel's facts fetched once, the queue read.
+        for (int i = 0; i < 3; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(REFRESH_PERIOD_MS));
+            syscalls::Start();
+            w.Tick();
+            const int calls = syscalls::Stop();
+            std::printf("system calls in a steady tick: %d\n", calls);
+            EXPECT_LE(calls, 12) << "tick " << i;
+        }
     });
 }
 
