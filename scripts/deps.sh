@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages a task needs, only those missing: deps.sh build|test|run|bench|win
+# Installs the Debian packages a task needs, only those missing: deps.sh build|test|run|bench|win|package
 set -euo pipefail
 
 pkgs=(cmake ninja-build g++ libgtest-dev libgmock-dev)
@@ -14,6 +14,8 @@ for what in "$@"; do
     bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev clang-tidy cppcheck pkg-config umockdev libumockdev-dev) ;;
     win) pkgs+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 xvfb xdotool imagemagick x11-utils)
          full_pkgs+=(wine wine64 fonts-wine) ;;
+    # dpkg-shlibdeps computes the .deb's dependencies; lintian and file check what comes out.
+    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file) ;;
     *) echo "deps.sh: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

@@ -65,8 +65,8 @@
 #define AXIS_COUNT 6
 #define CALIBRATION_FLAG_COUNT 5
 
-// The program's version, as the About box and the version resource show it
-#define PADWRIGHT_VERSION "3.30.532"
+// The program's version (PADWRIGHT_VERSION), as the About box and the version resource show it
+#include "res/version.h"
 
 // Timer of the live monitor
 #define IDT_REFRESH 1971

@@ -111,6 +111,11 @@ code=0
 [ "$code" -eq 2 ] || fail "--machine=ancient ended with $code, not 2"
 grep -q '^usage: padwright \[--machine=kernel|modern|legacy\] \[--elevated\]$' "$out/usage.log" ||
     fail "no usage line: $(cat "$out/usage.log")"
+# --help: the same usage and each --machine choice on standard output, exit code 0
+"$program" --help >"$out/help.log" || fail "--help ended with $?"
+for line in '^usage: padwright \[--machine' '^  --machine=kernel ' '^  --machine=modern ' '^  --machine=legacy '; do
+    grep -q -- "$line" "$out/help.log" || fail "--help lacks $line: $(cat "$out/help.log")"
+done
 
 # ---- Start: the warning comes first, then the main dialog (on the gameport machine, whose joystick 0
 # the checks below step through)

@@ -1,5 +1,7 @@
 // padwright: the application on the Linux desktop, shown by FLTK, on the kernel's joysticks when there
 // are any (or with --machine=kernel) and otherwise on the simulated machine (--machine=modern|legacy).
+// --version and --help answer on standard output and open no window.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,15 +11,45 @@
 #include "platform/linux/kernel_machine.h"
 #include "platform/sim/sim_options.h"
 #include "platform/sim/sim_platform.h"
+#include "res/resource.h"
 
 namespace {
 
 constexpr const char* kUsage = "usage: padwright [--machine=kernel|modern|legacy] [--elevated]";
 
+constexpr const char* kHelp =
+    "       padwright --version | --help\n"
+    "\n"
+    "Tests and tunes game controllers: shows the six axes of one joystick, calibrated and raw,\n"
+    "and edits its calibration.\n"
+    "\n"
+    "  --machine=kernel  the kernel's joysticks (/dev/input/js* and event*), even when none is\n"
+    "                    plugged in; the default when a /dev/input/js* node exists. Padwright has\n"
+    "                    the rights of those nodes: reading shows the axes, writing calibrates\n"
+    "                    (join the group that owns them, usually input, or add a udev rule)\n"
+    "  --machine=modern  a simulated Windows 10/11 machine with USB controllers, run by a\n"
+    "                    standard user; the default when there is no joystick node\n"
+    "  --machine=legacy  a simulated Windows 9x/NT machine with gameport controllers\n"
+    "  --elevated        on the modern machine: run as an administrator\n"
+    "  --version         print the version and exit\n"
+    "  --help            print this help and exit\n";
+
+bool Given(const std::vector<std::string>& args, const char* option) {
+    return std::find(args.begin(), args.end(), option) != args.end();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (Given(args, "--help")) {
+        std::printf("%s\n%s", kUsage, kHelp);
+        return 0;
+    }
+    if (Given(args, "--version")) {
+        std::printf("Padwright %s\n", PADWRIGHT_VERSION);
+        return 0;
+    }
     const bool kernelAsked = args.size() == 1 && args[0] == "--machine=kernel";
     SimMachine machine;
     std::string error;

@@ -1,6 +1,7 @@
 # The Windows programs carry their application manifest as RT_MANIFEST (type 24) resource 1, the one
 # the loader reads: run as the invoker, per-monitor (v2) DPI aware, Windows 10/11 among the supported
-# systems, and themed common controls. cmake -DEXES=a.exe,b.exe -P check_manifest.cmake
+# systems, and themed common controls; and the version resource Explorer's Properties show, at the
+# project's version. cmake -DEXES=a.exe,b.exe -DVERSION=x.y.z -P check_manifest.cmake
 cmake_minimum_required(VERSION 3.25)
 find_program(WINDRES NAMES x86_64-w64-mingw32-windres windres REQUIRED)
 string(REPLACE "," ";" EXES "${EXES}")
@@ -37,5 +38,20 @@ foreach(exe IN LISTS EXES)
       message(FATAL_ERROR "${exe}: the manifest lacks ${needed}\n${manifest}")
     endif()
   endforeach()
-  message(STATUS "${exe}: manifest resource 1 as expected")
+
+  # windres writes the version resource back as "FILEVERSION a, b, c, d" lines and VALUE "Name", "text".
+  get_filename_component(name "${exe}" NAME)
+  string(REPLACE "." ", " numbers "${VERSION}")
+  foreach(needed
+      "FILEVERSION ${numbers}, 0" "PRODUCTVERSION ${numbers}, 0"
+      "VALUE \"FileVersion\", \"${VERSION}\"" "VALUE \"ProductVersion\", \"${VERSION}\""
+      "VALUE \"ProductName\", \"Padwright\"" "VALUE \"OriginalFilename\", \"${name}\""
+      "VALUE \"FileDescription\", \"Padwright " "VALUE \"LegalCopyright\", \"Copyright (C) ")
+    string(FIND "${script}" "${needed}" at)
+    if(at EQUAL -1)
+      string(REGEX MATCH "[^\n]*VERSIONINFO\n.*" version "${script}")
+      message(FATAL_ERROR "${exe}: the version resource lacks ${needed}\n${version}")
+    endif()
+  endforeach()
+  message(STATUS "${exe}: manifest resource 1 and version ${VERSION} as expected")
 endforeach()

@@ -21,7 +21,6 @@
 //   pwdrive close-box TEXT [ms]                 as answer, but closes the box from its caption
 //   pwdrive no-box [ms]                         no message box comes up within ms
 //   pwdrive wait-gone [ms] [about]              no Padwright window (or no About box) is left
-//   pwdrive version FILE                        prints FILE's file and product versions
 #include <windows.h>
 #include <commctrl.h>
 
@@ -128,28 +127,6 @@ int Fail(const char* format, const std::string& a = {}, const std::string& b = {
 HWND Control(const std::string& dialog, int id) {
     HWND hwnd = Dialog(dialog);
     return hwnd ? GetDlgItem(hwnd, id) : nullptr;
-}
-
-void PrintVersion(const char* file) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
-    std::vector<char> data(size ? size : 1);
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT length = 0;
-    if (!size || !GetFileVersionInfoA(file, 0, size, data.data()) ||
-        !VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &length) || !info) {
-        std::printf("none\n");
-        return;
-    }
-    std::printf("file %d.%d.%d.%d product %d.%d.%d.%d\n", HIWORD(info->dwFileVersionMS),
-                LOWORD(info->dwFileVersionMS), HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS),
-                HIWORD(info->dwProductVersionMS), LOWORD(info->dwProductVersionMS),
-                HIWORD(info->dwProductVersionLS), LOWORD(info->dwProductVersionLS));
-    char* text = nullptr;
-    if (VerQueryValueA(data.data(), "\\StringFileInfo\\040904B0\\ProductVersion", reinterpret_cast<void**>(&text),
-                       &length) &&
-        text)
-        std::printf("string %s\n", text);
 }
 
 }  // namespace
@@ -313,10 +290,6 @@ int main(int argc, char** argv) {
                 return TopLevelDialogs(kAboutTitle).empty() && (aboutOnly || TopLevelDialogs(kTitle).empty());
             }))
             return Fail(aboutOnly ? "the About box is still open" : "a Padwright window is still open");
-        return 0;
-    }
-    if (command == "version" && argc >= 3) {
-        PrintVersion(argv[2]);
         return 0;
     }
     return Fail("unknown command or missing arguments: %s", command);
