@@ -61,6 +61,30 @@ std::string EventNodeOf(unsigned number) {
     return node;
 }
 
+// Reads what a node has queued, record by record, until it is empty. False when the device has gone
+// (ENODEV, EIO, end of file).
+template <typename Record, typename Handle>
+bool ReadQueued(int fd, Handle handle) {
+    Record records[64];
+    for (;;) {
+        const ssize_t got = ::read(fd, records, sizeof(records));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 && errno == EAGAIN) {
+            return true;
+        }
+        if (got <= 0) {
+            return false;
+        }
+        const size_t count = static_cast<size_t>(got) / sizeof(Record);
+        for (size_t i = 0; i < count; ++i) handle(records[i]);
+        if (static_cast<size_t>(got) < sizeof(records)) {
+            return true;
+        }
+    }
+}
+
 }  // namespace
 
 bool SameCorrection(const js_corr& a, const js_corr& b) {
@@ -339,67 +363,34 @@ void KernelJoystick::TakeEvents() {
 }
 
 void KernelJoystick::DrainJoydev() {
-    js_event events[64];
-    for (;;) {
-        const ssize_t got = ::read(m_jsFd, events, sizeof(events));
-        if (got < 0 && errno == EINTR) {
-            continue;
+    const bool alive = ReadQueued<js_event>(m_jsFd, [this](const js_event& e) {
+        if ((e.type & ~JS_EVENT_INIT) == JS_EVENT_AXIS && e.number < kAxes) {
+            m_joyValue[e.number] = e.value;
         }
-        if (got < 0 && errno == EAGAIN) {
-            return;
-        }
-        if (got <= 0) {
-            Close();  // ENODEV, EIO or end of file: the device has gone
-            return;
-        }
-        const size_t count = static_cast<size_t>(got) / sizeof(js_event);
-        for (size_t i = 0; i < count; ++i) {
-            const js_event& e = events[i];
-            if ((e.type & ~JS_EVENT_INIT) == JS_EVENT_AXIS && e.number < kAxes) {
-                m_joyValue[e.number] = e.value;
-            }
-        }
-        if (static_cast<size_t>(got) < sizeof(events)) {
-            return;
-        }
+    });
+    if (!alive) {
+        Close();  // ENODEV, EIO or end of file: the device has gone
     }
 }
 
 unsigned KernelJoystick::DrainEvdev() {
     unsigned moved = 0;
-    input_event events[64];
-    for (;;) {
-        const ssize_t got = ::read(m_eventFd, events, sizeof(events));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0 && errno == EAGAIN) {
-            return moved;
-        }
-        if (got <= 0) {
-            Close();  // ENODEV: the device has gone
-            return moved;
-        }
-        const size_t count = static_cast<size_t>(got) / sizeof(input_event);
-        for (size_t i = 0; i < count; ++i) {
-            const input_event& e = events[i];
-            if (e.type == EV_SYN && e.code == SYN_DROPPED) {
-                m_dropped = true;  // values are unknown until the next report; the facts say them
-            } else if (e.type == EV_SYN && e.code == SYN_REPORT) {
-                // A report after a drop is complete again; the fetch that follows the drain says where.
-            } else if (e.type == EV_ABS && !m_dropped) {
-                for (int axis = 0; axis < m_axes; ++axis) {
-                    if (m_axisMap[axis] == e.code) {
-                        m_facts[axis].info.value = e.value;
-                        moved |= 1u << axis;
-                    }
+    const bool alive = ReadQueued<input_event>(m_eventFd, [this, &moved](const input_event& e) {
+        if (e.type == EV_SYN && e.code == SYN_DROPPED) {
+            m_dropped = true;  // values are unknown until the facts are fetched again
+        } else if (e.type == EV_ABS && !m_dropped) {
+            for (int axis = 0; axis < m_axes; ++axis) {
+                if (m_axisMap[axis] == e.code) {
+                    m_facts[axis].info.value = e.value;
+                    moved |= 1u << axis;
                 }
             }
         }
-        if (static_cast<size_t>(got) < sizeof(events)) {
-            return moved;
-        }
+    });
+    if (!alive) {
+        Close();  // ENODEV: the device has gone
     }
+    return moved;
 }
 
 int32_t KernelJoystick::JoydevValue(int axis) const {

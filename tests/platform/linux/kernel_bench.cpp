@@ -3,10 +3,8 @@
 // Emulated ioctls cost thousands of times what the kernel's do, so the times here are an upper bound;
 // the system calls a steady tick makes, counted at the C library, are the figure that carries over.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -18,6 +16,7 @@
 #include "platform/linux/linux_platform.h"
 #include "res/resource.h"
 #include "syscall_count.h"
+#include "under_umockdev.h"
 
 namespace {
 
@@ -110,18 +109,7 @@ BENCHMARK(KernelSelection);
 }  // namespace
 
 int main(int argc, char** argv) {
-    // The emulated nodes need umockdev's preload library: started without it, start again with it.
-    if (std::getenv("PADWRIGHT_UNDER_UMOCKDEV") == nullptr) {
-        setenv("PADWRIGHT_UNDER_UMOCKDEV", "1", 1);
-        std::string preload = "libumockdev-preload.so.0";
-        if (const char* other = std::getenv("LD_PRELOAD"); other != nullptr && *other != '\0') {
-            preload += std::string(":") + other;
-        }
-        setenv("LD_PRELOAD", preload.c_str(), 1);
-        execv("/proc/self/exe", argv);
-        std::perror("cannot start again under umockdev");
-        return 1;
-    }
+    if (!StartUnderUmockdev(argv)) return 1;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     bench::PeriodReporter reporter;
