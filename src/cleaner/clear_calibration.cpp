@@ -79,7 +79,7 @@ LONG DeleteTree(CJoystickServices& system, HKEY hive, const CString& path, int d
                 std::memset(name, 0, sizeof(name));
                 if (system.RegEnumKeyA(key.Get(), index, name, sizeof(name)) != ERROR_SUCCESS) break;
                 name[sizeof(name) - 1] = '\0';
-                names.emplace_back(name);
+                if (name[0] != '\0') names.emplace_back(name);  // an empty name would name the key itself
             }
         }
         for (const std::string& name : names) {
@@ -115,6 +115,9 @@ bool Scan(CJoystickServices& system, HKEY hive, const char* branch, const char* 
         std::memset(name, 0, sizeof(name));
         if (system.RegEnumKeyA(base.Get(), index, name, sizeof(name)) != ERROR_SUCCESS) break;
         name[sizeof(name) - 1] = '\0';
+        // A name that reads as empty (it starts with a NUL, which only the native registry calls can
+        // write) names no subkey: "<branch>\\<last>" would name <branch>\<last>, a key of another place.
+        if (name[0] == '\0') continue;
         const CString path = KeyPath(branch, name, last);
         if (!OpenKey(system, hive, path).IsOpen()) continue;
 
