@@ -53,18 +53,33 @@ void ShowAxes(CString (&out)[AXIS_COUNT], const DIJOYSTATE& state) {
     ShowAxes(out, state.lX, state.lY, state.lZ, state.lRz, state.rglSlider[0], state.rglSlider[1]);
 }
 
-// Opens a key of the joystick branch where Windows keeps it: HKEY_LOCAL_MACHINE on the systems
-// Padwright was first written for, HKEY_CURRENT_USER on Windows 2000 and later.
-bool OpenJoystickKey(CJoystickServices& system, const char* path, HKEY* key) {
-    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        *key = nullptr;
-        if (system.RegOpenKeyA(hive, path, key) == ERROR_SUCCESS) return true;
+// The hives that may hold the joystick branch, in the order they are asked: HKEY_LOCAL_MACHINE on the
+// systems Padwright was first written for, HKEY_CURRENT_USER on Windows 2000 and later.
+const HKEY kJoystickHives[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+
+enum class NameRead { NoKey, NoName, Named };
+
+// Reads the string value `valueName` of the key at `path` in the first hive that holds it as a
+// non-empty string. A key that opens without such a value (a leftover settings key under the local
+// machine, say) does not hide the other hive's.
+NameRead ReadJoystickName(CJoystickServices& system, const char* path, const char* valueName, char (&buffer)[260]) {
+    NameRead read = NameRead::NoKey;
+    for (HKEY hive : kJoystickHives) {
+        HKEY key = nullptr;
+        buffer[0] = '\0';
+        if (system.RegOpenKeyA(hive, path, &key) != ERROR_SUCCESS) continue;
+        read = NameRead::NoName;
+        // Result not needed: the buffer holds the text read, cut to fit, or nothing.
+        QueryRegistryString(system, key, valueName, buffer, sizeof(buffer));
+        system.RegCloseKey(key);
+        if (buffer[0] != '\0') return NameRead::Named;
     }
-    return false;
+    buffer[0] = '\0';
+    return read;
 }
 
 // Reads joystick `id`'s name from the settings key its capabilities name; "not installed!" when
-// that key does not open. Where the name value names a device key of the OEM branch that holds a
+// that key opens in no hive. Where the name value names a device key of the OEM branch that holds a
 // display name, that name is shown. Values are taken only as strings, and never past the buffer.
 CString ReadDeviceName(int id) {
     CJoystickServices& system = JoystickServices();
@@ -75,27 +90,17 @@ CString ReadDeviceName(int id) {
 
     CString path;
     path.Format("%s\\%s\\%s", kJoystickRegistryBase, driverKey.c_str(), "CurrentJoystickSettings");
-    HKEY key = nullptr;
-    if (!OpenJoystickKey(system, path, &key)) return CString("not installed!");
-
     CString valueName;
     valueName.Format("Joystick%dOEMName", id + 1);
     char buffer[260];
-    QueryRegistryString(system, key, valueName, buffer, sizeof(buffer));  // result not needed: empty on failure
-    system.RegCloseKey(key);
-    if (buffer[0] == '\0') return CString(buffer);
+    const NameRead read = ReadJoystickName(system, path, valueName, buffer);
+    if (read == NameRead::NoKey) return CString("not installed!");
+    if (read == NameRead::NoName) return CString(buffer);
 
     CString oemPath;
     oemPath.Format("%s\\%s", kJoystickOemBranch, buffer);
-    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        HKEY oem = nullptr;
-        if (system.RegOpenKeyA(hive, oemPath, &oem) != ERROR_SUCCESS) continue;
-        char display[260];
-        const bool named = QueryRegistryString(system, oem, "OEMName", display, sizeof(display)) == ERROR_SUCCESS &&
-                           display[0] != '\0';
-        system.RegCloseKey(oem);
-        if (named) return CString(display);
-    }
+    char display[260];
+    if (ReadJoystickName(system, oemPath, "OEMName", display) == NameRead::Named) return CString(display);
     return CString(buffer);
 }
 

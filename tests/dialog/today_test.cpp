@@ -25,6 +25,8 @@ TEST_F(Today, NamesComeFromTheCurrentUsersSettingsThroughTheOemBranch) {
     ASSERT_TRUE(sim.SetStringValue(HKEY_CURRENT_USER, kOem + "\\VID_1209&PID_5702", "OEMName", "Pad (per user)"));
     ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5702", "OEMName", REG_DWORD, "\1\0\0\0", 4));
     ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5703", "OEMName", REG_DWORD, "\1\0\0\0", 4));
+    // A leftover, empty settings key under the local machine hides none of the user's names.
+    ASSERT_TRUE(sim.AddKey(HKEY_LOCAL_MACHINE, std::string(CSimPlatform::kJoystickBase) + "\\DINPUT.DLL\\CurrentJoystickSettings"));
     Run([&](Window& w) {
         EXPECT_EQ(Line(w), "0: Virtual HOTAS Stick (USB)");
         w.Click(IDC_NEXT);
