@@ -389,6 +389,8 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
 }
 
 void CPadwrightDlg::ApplyToDevice() {
+    m_configResult = S_OK;  // nothing written yet: nothing refused
+    m_userValuesResult = S_OK;
     UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
 
@@ -405,24 +407,38 @@ void CPadwrightDlg::ApplyToDevice() {
     }
     // A refused write is not retried: the reload that follows shows what is stored, and the user is
     // told once per selection why (TellRefusedSave).
-    const HRESULT userValuesResult = m_pJoystick->SaveUserValues();
-    const HRESULT configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
-    m_saveResult = configResult < 0 ? configResult : userValuesResult;
+    m_userValuesResult = m_pJoystick->SaveUserValues();
+    m_configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
 }
 
-void CPadwrightDlg::TellRefusedSave(HRESULT result) {
-    if (result >= 0 || m_refusalTold) return;
+// Tells what of a write-back Windows refused: the calibration (the configuration), the dead zones (the
+// user values) or both, and the likely cause, so that the user knows what the values shown are.
+void CPadwrightDlg::TellRefusedSave(HRESULT configResult, HRESULT userValuesResult) {
+    if ((configResult >= 0 && userValuesResult >= 0) || m_refusalTold) return;
     m_refusalTold = TRUE;
-    CString message;
-    if (result == static_cast<HRESULT>(DIERR_INSUFFICIENTPRIVS)) {
-        message.Format("Windows did not store the change to joystick %d: changing its calibration needs "
-                       "administrator rights.\n\nThe values shown are those stored. Start Padwright as an "
-                       "administrator to change them.",
-                       m_joystickId);
+    const HRESULT refusal = configResult < 0 ? configResult : userValuesResult;
+    const bool administrator = refusal == static_cast<HRESULT>(DIERR_INSUFFICIENTPRIVS);
+    CString what;
+    if (configResult < 0 && userValuesResult < 0) {
+        what.Format("Windows did not store the change to joystick %d", m_joystickId);
+    } else if (configResult < 0) {
+        what.Format("Windows stored the dead zones, but not the calibration of joystick %d", m_joystickId);
     } else {
-        message.Format("Windows did not store the change to joystick %d (error 0x%08lX).\n\nThe values shown "
-                       "are those stored.",
-                       m_joystickId, static_cast<unsigned long>(static_cast<DWORD>(result)));
+        what.Format("Windows stored the calibration of joystick %d, but not the dead zones", m_joystickId);
+    }
+    CString message;
+    if (administrator) {
+        message.Format("%s: changing %s needs administrator rights.\n\nThe values shown are those stored. Start "
+                       "Padwright as an administrator to change them.",
+                       what.c_str(), configResult < 0 && userValuesResult < 0 ? "its calibration" : "them");
+    } else if (refusal == static_cast<HRESULT>(E_ACCESSDENIED)) {
+        // DIERR_OTHERAPPHASPRIO and DIERR_READONLY have the same code.
+        message.Format("%s: another program probably holds the joystick configuration (error 0x%08lX).\n\nThe "
+                       "values shown are those stored. Close other programs that use the joystick and try again.",
+                       what.c_str(), static_cast<unsigned long>(static_cast<DWORD>(refusal)));
+    } else {
+        message.Format("%s (error 0x%08lX).\n\nThe values shown are those stored.", what.c_str(),
+                       static_cast<unsigned long>(static_cast<DWORD>(refusal)));
     }
     AfxMessageBox(message, MB_OK);
 }
@@ -430,9 +446,9 @@ void CPadwrightDlg::TellRefusedSave(HRESULT result) {
 void CPadwrightDlg::OnDefaultValues() {
     LoadFromDevice(TRUE);
     ApplyToDevice();
-    if (m_saveResult < 0) {
+    if (m_configResult < 0 || m_userValuesResult < 0) {
         LoadFromDevice(FALSE);  // show what is stored, not the defaults that were refused
-        TellRefusedSave(m_saveResult);
+        TellRefusedSave(m_configResult, m_userValuesResult);
     }
 }
 
@@ -447,10 +463,11 @@ void CPadwrightDlg::OnCalibrationEdited() {
         return;
     }
     ApplyToDevice();
-    const HRESULT edit = m_saveResult;  // whether the edit itself was stored
+    const HRESULT configResult = m_configResult;  // whether the edit itself was stored
+    const HRESULT userValuesResult = m_userValuesResult;
     LoadFromDevice(FALSE);
     ApplyToDevice();
-    TellRefusedSave(edit);
+    TellRefusedSave(configResult, userValuesResult);
 }
 
 LRESULT CPadwrightDlg::OnJoyConfigChanged(WPARAM, LPARAM) {

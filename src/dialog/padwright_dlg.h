@@ -53,9 +53,10 @@ public:
     LONG m_uncalMin[AXIS_COUNT] = {};
     LONG m_uncalCenter[AXIS_COUNT] = {};
     LONG m_uncalMax[AXIS_COUNT] = {};
-    // The result of the last write (its configuration's, else its user values'), and whether a refused
-    // write was told since the selection.
-    HRESULT m_saveResult = S_OK;
+    // The results of the last write-back (S_OK for a part not written, and for both when nothing was
+    // written), and whether a refused write was told since the selection.
+    HRESULT m_configResult = S_OK;
+    HRESULT m_userValuesResult = S_OK;
     BOOL m_refusalTold = FALSE;
     CString m_diCooked[AXIS_COUNT];
     CString m_diRaw[AXIS_COUNT];
@@ -71,7 +72,7 @@ protected:
     void LoadFromDevice(BOOL useDefaults);
     void ApplyToDevice();
     void TakeUnits(const JOYRANGE& range);
-    void TellRefusedSave(HRESULT result);
+    void TellRefusedSave(HRESULT configResult, HRESULT userValuesResult);
 
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();

@@ -77,6 +77,21 @@ TEST_F(Today, UncalibratedAxesKeepTheirOwnRangeAndDefaultsWriteNoGameportNumbers
     });
 }
 
+// Only the dead zones refused, as when another program holds the joystick configuration: the
+// calibration is stored and shown, and the box says exactly that.
+TEST_F(Today, APartlyRefusedWriteSaysWhatWasStoredAndTheLikelyCause) {
+    sim.FailCall(SimCall::SetUserValues, E_ACCESSDENIED, CSimPlatform::kAlways);
+    Run([&](Window& w) {
+        w.Paste(IDC_CAL_MAX_X, "60000");
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "60000");
+        EXPECT_EQ(Boxes(), std::vector<std::string>{
+                               "Windows stored the calibration of joystick 0, but not the dead zones: another program "
+                               "probably holds the joystick configuration (error 0x80070005).\n\nThe values shown are "
+                               "those stored. Close other programs that use the joystick and try again."});
+    });
+    EXPECT_EQ(Stored().jpMax.dwX, 60000u);
+}
+
 class TodayWithoutRights : public Today {
 protected:
     static SimMachine Machine() {
@@ -101,7 +116,10 @@ TEST_F(TodayWithoutRights, ARefusedWriteIsToldOncePerSelectionAndTheStoredValues
         EXPECT_EQ(w.Text(IDC_DEADZONE_X), "5");
         EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY)) << "the refused defaults are not shown as if stored";
 
-        for (int i = 0; i < 16; ++i) w.Click(IDC_NEXT);
+        for (int i = 0; i < 3; ++i) w.Click(IDC_NEXT);
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_EQ(Boxes().size(), 1u) << "3: not installed!: nothing written, nothing told";
+        for (int i = 0; i < 13; ++i) w.Click(IDC_NEXT);
         w.Paste(IDC_CAL_MAX_X, "60000");
         EXPECT_EQ(Boxes().size(), 2u) << "told again after a new selection";
     });
