@@ -393,6 +393,8 @@ void CPadwrightDlg::ApplyToDevice() {
     m_userValuesResult = S_OK;
     UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
+    const DIJOYCONFIG before = m_pJoystick->m_config;
+    const DIJOYUSERVALUES userValuesBefore = m_pJoystick->m_userValues;
 
     JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
     DWORD flags = 0;
@@ -409,6 +411,37 @@ void CPadwrightDlg::ApplyToDevice() {
     // told once per selection why (TellRefusedSave).
     m_userValuesResult = m_pJoystick->SaveUserValues();
     m_configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
+    CheckRefusedParts(before, userValuesBefore);
+}
+
+namespace {
+
+bool SameCalibration(const DIJOYCONFIG& a, const DIJOYCONFIG& b) {
+    return a.hwc.hwv.dwCalFlags == b.hwc.hwv.dwCalFlags &&
+           std::memcmp(&a.hwc.hwv.jrvHardware, &b.hwc.hwv.jrvHardware, sizeof(JOYRANGE)) == 0;
+}
+
+bool SameDeadZones(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) {
+    return std::memcmp(&a.ruv.jpDeadZone, &b.ruv.jpDeadZone, sizeof(JOYPOS)) == 0;
+}
+
+}  // namespace
+
+// A save that reports a failure may have stored its change all the same, when what failed came after
+// the write (the notification, or giving the write access back). A part that changed and that
+// DirectInput now holds as written counts as stored. The records keep what was written.
+void CPadwrightDlg::CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSERVALUES& userValuesBefore) {
+    if (m_configResult >= 0 && m_userValuesResult >= 0) return;
+    const DIJOYCONFIG config = m_pJoystick->m_config;
+    const DIJOYUSERVALUES userValues = m_pJoystick->m_userValues;
+    if (m_configResult < 0 && !SameCalibration(config, before) && m_pJoystick->LoadConfig() >= 0 &&
+        SameCalibration(m_pJoystick->m_config, config))
+        m_configResult = S_OK;
+    if (m_userValuesResult < 0 && !SameDeadZones(userValues, userValuesBefore) && m_pJoystick->LoadUserValues() >= 0 &&
+        SameDeadZones(m_pJoystick->m_userValues, userValues))
+        m_userValuesResult = S_OK;
+    m_pJoystick->m_config = config;
+    m_pJoystick->m_userValues = userValues;
 }
 
 // Tells what of a write-back Windows refused: the calibration (the configuration), the dead zones (the

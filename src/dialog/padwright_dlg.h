@@ -72,6 +72,7 @@ protected:
     void LoadFromDevice(BOOL useDefaults);
     void ApplyToDevice();
     void TakeUnits(const JOYRANGE& range);
+    void CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSERVALUES& userValuesBefore);
     void TellRefusedSave(HRESULT configResult, HRESULT userValuesResult);
 
     void OnSysCommand(UINT nID, LPARAM lParam);
