@@ -97,14 +97,18 @@ CString ReadDeviceName(int id) {
     if (read == NameRead::NoKey) return CString("not installed!");
     if (read == NameRead::NoName) return CString(buffer);
 
-    CString oemPath;
-    oemPath.Format("%s\\%s", kJoystickOemBranch, buffer);
-    char display[260];
-    if (ReadJoystickName(system, oemPath, "OEMName", display) == NameRead::Named) return CString(display);
-    return CString(buffer);
+    const CString display = ReadOemName(system, buffer);
+    return display.IsEmpty() ? CString(buffer) : display;
 }
 
 }  // namespace
+
+CString ReadOemName(CJoystickServices& system, const char* deviceKey) {
+    CString oemPath;
+    oemPath.Format("%s\\%s", kJoystickOemBranch, deviceKey);
+    char display[260];
+    return CString(ReadJoystickName(system, oemPath, "OEMName", display) == NameRead::Named ? display : "");
+}
 
 BEGIN_MESSAGE_MAP(CPadwrightDlg, CDialog)
     ON_WM_SYSCOMMAND()

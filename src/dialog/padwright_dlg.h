@@ -8,6 +8,7 @@
 #include "res/resource.h"
 
 class CDIJoystick;
+class CJoystickServices;
 
 // Ranges the editor accepts: a gameport joystick's calibration (the raw travel 0..655 with room on
 // both sides), and, for a joystick whose calibration is kept in its own units, the range of a 16-bit
@@ -101,3 +102,7 @@ inline constexpr const char* kJoystickRegistryBase = "System\\CurrentControlSet\
 // type whose OEMName value is the name to show.
 inline constexpr const char* kJoystickOemBranch =
     "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM";
+
+// The display name the OEM branch holds for a device key ("VID_xxxx&PID_xxxx"), the local machine's
+// first, then the user's; empty when neither holds one.
+CString ReadOemName(CJoystickServices& system, const char* deviceKey);
