@@ -55,6 +55,18 @@ TEST_F(Today, ASixteenBitCalibrationIsEditedInItsOwnUnits) {
     });
 }
 
+// DirectInput 5's configuration interface refused, DirectInput 8's taken: both DirectInput columns live,
+// and the Raw column shows the pad's own units although a DirectInput 5 device would read calibrated there.
+TEST_F(Today, TheDirectInputColumnsLiveThroughDirectInput8AndRawReadsRaw) {
+    sim.HoldAxis(1, 2, 1023);
+    Run([&](Window& w) {
+        w.Click(IDC_NEXT);
+        w.Tick();
+        EXPECT_EQ(w.Text(IDC_DI_COOKED_Z), "65535");
+        EXPECT_EQ(w.Text(IDC_DI_RAW_Z), "01023");
+    });
+}
+
 // Marking an axis uncalibrated and calibrated again, or "Default values", never leaves a 16-bit
 // axis calibrated over the gameport's 0..655.
 TEST_F(Today, UncalibratedAxesKeepTheirOwnRangeAndDefaultsWriteNoGameportNumbers) {

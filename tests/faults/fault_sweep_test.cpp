@@ -47,7 +47,7 @@ bool WellFormed(const std::vector<std::string>& column) {
 
 // DirectInput calls that, failing inside Open, leave the joystick object without a device.
 bool LosesDevice(SimCall call) {
-    return call == SimCall::DirectInputCreate || call == SimCall::DIQueryInterface || call == SimCall::GetConfig ||
+    return call == SimCall::DirectInputCreate || call == SimCall::DirectInput8Create || call == SimCall::DIQueryInterface || call == SimCall::GetConfig ||
            call == SimCall::GetUserValues || call == SimCall::CreateDevice || call == SimCall::DeviceQueryInterface ||
            call == SimCall::GetDeviceState;
 }

@@ -1,5 +1,5 @@
 // The real joystick services: WinMM, the registry under HKEY_LOCAL_MACHINE, registered window
-// messages and DirectInput 5, each call passed through unchanged.
+// messages and DirectInput 5 (and 8, for its configuration interface), each call passed through unchanged.
 #include "joystick/joystick_services.h"
 
 // Exported by winmm.dll for joystick control panels; the SDK declares it only in its driver-kit
@@ -30,6 +30,10 @@ public:
     UINT RegisterWindowMessageA(LPCSTR lpString) override { return ::RegisterWindowMessageA(lpString); }
     HRESULT DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) override {
         return ::DirectInputCreateA(hinst, dwVersion, ppDI, punkOuter);
+    }
+    HRESULT DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, void** ppvOut,
+                               IUnknown* punkOuter) override {
+        return ::DirectInput8Create(hinst, dwVersion, riidltf, ppvOut, punkOuter);
     }
 };
 
