@@ -68,7 +68,10 @@ HRESULT CDIJoystick::Open(HWND hwndOwner, WORD joyId, BOOL raw) {
         return hr;
     }
     hr = LoadUserValues();
-    if (FAILED(hr)) {
+    // Wine's DirectInput 8 configuration interface answers E_NOTIMPL here, its GetConfig giving only the
+    // instance GUID. The device needs nothing more, and the editor loads nothing from a failed read, so
+    // on that route the opening goes on; DirectInput 5's stays as it always was.
+    if (FAILED(hr) && m_joyConfig8 == nullptr) {
         return hr;
     }
 

@@ -55,15 +55,20 @@ TEST_F(Today, ASixteenBitCalibrationIsEditedInItsOwnUnits) {
     });
 }
 
-// DirectInput 5's configuration interface refused, DirectInput 8's taken: both DirectInput columns live,
-// and the Raw column shows the pad's own units although a DirectInput 5 device would read calibrated there.
+// DirectInput 5's configuration interface refused, DirectInput 8's taken, and, as on Wine, no user values
+// from it: both DirectInput columns live, the Raw column in the pad's own units (a DirectInput 5 device
+// would read calibrated values there), and an edit writes nothing over a grid that did not load.
 TEST_F(Today, TheDirectInputColumnsLiveThroughDirectInput8AndRawReadsRaw) {
     sim.HoldAxis(1, 2, 1023);
+    sim.FailCall(SimCall::GetUserValues, E_NOTIMPL, CSimPlatform::kAlways);
     Run([&](Window& w) {
         w.Click(IDC_NEXT);
         w.Tick();
         EXPECT_EQ(w.Text(IDC_DI_COOKED_Z), "65535");
         EXPECT_EQ(w.Text(IDC_DI_RAW_Z), "01023");
+        const int writes = sim.ConfigWrites();
+        w.Paste(IDC_CAL_MAX_X, "600");
+        EXPECT_EQ(sim.ConfigWrites(), writes);
     });
 }
 

@@ -5,6 +5,10 @@
 // Exported by winmm.dll for joystick control panels; the SDK declares it only in its driver-kit
 // header mmddk.h, which mingw-w64 does not ship.
 extern "C" MMRESULT WINAPI joyConfigChanged(DWORD dwFlags);
+// Exported by dinput8.dll; mingw-w64's dinput.h declares it only for programs built for DirectInput 8,
+// and the joystick object is built for DirectInput 5.
+extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, LPVOID* ppvOut,
+                                             LPUNKNOWN punkOuter);
 
 namespace {
 
