@@ -23,8 +23,9 @@ constexpr int kMaxTreeDepth = 8;
 // An open registry key, closed on every path out of its scope.
 class OpenKey {
 public:
-    OpenKey(CJoystickServices& system, HKEY parent, const char* path) : m_system(system) {
-        if (system.RegOpenKeyA(parent, path, &m_key) != ERROR_SUCCESS) m_key = nullptr;
+    OpenKey(CJoystickServices& system, HKEY parent, const char* path)
+        : m_system(system), m_result(system.RegOpenKeyA(parent, path, &m_key)) {
+        if (m_result != ERROR_SUCCESS) m_key = nullptr;
     }
     ~OpenKey() {
         if (m_key != nullptr) /*LONG closed =*/ m_system.RegCloseKey(m_key);
@@ -34,17 +35,23 @@ public:
 
     bool IsOpen() const { return m_key != nullptr; }
     HKEY Get() const { return m_key; }
+    LONG Result() const { return m_result; }
 
 private:
     CJoystickServices& m_system;
     HKEY m_key = nullptr;
+    LONG m_result;
 };
 
 // What the deletions of one click came to, for the closing message.
 struct Tally {
-    bool deleted = false;  // at least one calibration key went
-    bool failed = false;   // at least one confirmed deletion did not happen
+    bool deleted = false;     // at least one calibration key went
+    bool failed = false;      // at least one confirmed deletion did not happen
+    bool unsearched = false;  // a place that exists could not be opened to be searched
 };
+
+// Names listed in one question at most; the rest are counted.
+constexpr size_t kMaxNamesListed = 8;
 
 CString KeyPath(const char* first, const char* middle, const char* last) {
     CString path;
@@ -67,21 +74,26 @@ bool HasNoSubkeys(CJoystickServices& system, HKEY hive, const char* path) {
     return system.RegEnumKeyA(key.Get(), 0, name, sizeof(name)) == ERROR_NO_MORE_ITEMS;
 }
 
+// Lists the subkey names of an open key, each terminated within its buffer; names that read as empty
+// (they start with a NUL, which only the native registry calls can write) name no subkey and are left out.
+std::vector<std::string> SubkeyNames(CJoystickServices& system, const OpenKey& key) {
+    std::vector<std::string> names;
+    char name[kNameSize];
+    for (DWORD index = 0; key.IsOpen(); ++index) {
+        std::memset(name, 0, sizeof(name));
+        if (system.RegEnumKeyA(key.Get(), index, name, sizeof(name)) != ERROR_SUCCESS) break;
+        name[sizeof(name) - 1] = '\0';
+        if (name[0] != '\0') names.emplace_back(name);
+    }
+    return names;
+}
+
 // Deletes the key after its subkeys, deepest first, since Windows deletes no key that has subkeys.
 // Returns the first failing deletion's result; the rest of the tree then stays.
 LONG DeleteTree(CJoystickServices& system, HKEY hive, const CString& path, int depth) {
     if (depth > 0) {
-        std::vector<std::string> names;
-        {
-            const OpenKey key(system, hive, path);
-            char name[kNameSize];
-            for (DWORD index = 0; key.IsOpen(); ++index) {
-                std::memset(name, 0, sizeof(name));
-                if (system.RegEnumKeyA(key.Get(), index, name, sizeof(name)) != ERROR_SUCCESS) break;
-                name[sizeof(name) - 1] = '\0';
-                names.emplace_back(name);
-            }
-        }
+        // An empty name would name the key itself; SubkeyNames leaves such names out.
+        const std::vector<std::string> names = SubkeyNames(system, OpenKey(system, hive, path));
         for (const std::string& name : names) {
             const LONG result = DeleteTree(system, hive, path + "\\" + name.c_str(), depth - 1);
             if (result != ERROR_SUCCESS) return result;
@@ -103,11 +115,18 @@ void ReportFailure(CJoystickServices& system, HKEY hive, const CString& path, LO
     AfxMessageBox(message, MB_OK);
 }
 
+// Shows that a place to search could not be opened.
+void ReportAccessError(HKEY hive, const char* path) {
+    CString message;
+    message.Format("An error occured while accessing\n>%s<", Shown(hive, path).c_str());
+    AfxMessageBox(message, MB_OK);
+}
+
 // Offers `<subkey>\<last>` for every subkey of `branch` in the hive, one question a key that exists;
-// deletes only what the user confirms (with its subkeys when `tree`). False when the branch does not open.
-bool Scan(CJoystickServices& system, HKEY hive, const char* branch, const char* last, bool tree, Tally& tally) {
+// deletes only what the user confirms. Returns the result of opening the branch.
+LONG Scan(CJoystickServices& system, HKEY hive, const char* branch, const char* last, Tally& tally) {
     const OpenKey base(system, hive, branch);
-    if (!base.IsOpen()) return false;
+    if (!base.IsOpen()) return base.Result();
     CString message;
     char name[kNameSize];
     // The index advances whatever happened: a deletion removes a key one level below the listing.
@@ -115,13 +134,16 @@ bool Scan(CJoystickServices& system, HKEY hive, const char* branch, const char* 
         std::memset(name, 0, sizeof(name));
         if (system.RegEnumKeyA(base.Get(), index, name, sizeof(name)) != ERROR_SUCCESS) break;
         name[sizeof(name) - 1] = '\0';
+        // A name that reads as empty (it starts with a NUL, which only the native registry calls can
+        // write) names no subkey: "<branch>\\<last>" would name <branch>\<last>, a key of another place.
+        if (name[0] == '\0') continue;
         const CString path = KeyPath(branch, name, last);
         if (!OpenKey(system, hive, path).IsOpen()) continue;
 
         message.Format("Found calibration information at\n>%s<\n\nDo you want to delete the calibration stored?",
                        Shown(hive, path).c_str());
         if (AfxMessageBox(message, MB_YESNO) != IDYES) continue;
-        const LONG result = tree ? DeleteTree(system, hive, path, kMaxTreeDepth) : system.RegDeleteKeyA(hive, path);
+        const LONG result = system.RegDeleteKeyA(hive, path);
         if (result == ERROR_SUCCESS) {
             AfxMessageBox("Calibration found and deleted.", MB_OK);
             tally.deleted = true;
@@ -130,7 +152,112 @@ bool Scan(CJoystickServices& system, HKEY hive, const char* branch, const char* 
             tally.failed = true;
         }
     }
-    return true;
+    return ERROR_SUCCESS;
+}
+
+// True when the key, or a key below it, holds a "Calibration" value: the device was calibrated.
+bool HoldsCalibration(CJoystickServices& system, HKEY hive, const CString& path, int depth) {
+    const OpenKey key(system, hive, path);
+    if (!key.IsOpen()) return false;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (system.RegQueryValueExA(key.Get(), "Calibration", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) return true;
+    if (depth == 0) return false;
+    for (const std::string& name : SubkeyNames(system, key))
+        if (HoldsCalibration(system, hive, path + "\\" + name.c_str(), depth - 1)) return true;
+    return false;
+}
+
+// DirectInput's per-device calibration, kept per user on Windows 10/11: the devices that hold one are
+// offered together, by their display names, in one question, so that a machine that knew many
+// devices asks once. Returns the result of opening the branch.
+LONG ScanDevices(CJoystickServices& system, Tally& tally) {
+    struct Device {
+        CString path;
+        CString name;
+    };
+    std::vector<Device> devices;
+    {
+        const OpenKey branch(system, HKEY_CURRENT_USER, kDeviceCalibrationBranch);
+        if (!branch.IsOpen()) return branch.Result();
+        for (const std::string& id : SubkeyNames(system, branch)) {
+            const CString path = KeyPath(kDeviceCalibrationBranch, id.c_str(), "Calibration");
+            if (!HoldsCalibration(system, HKEY_CURRENT_USER, path, kMaxTreeDepth)) continue;
+            const CString name = ReadOemName(system, id.c_str());
+            devices.push_back({path, name.IsEmpty() ? CString(id.c_str()) : name});
+        }
+    }
+    if (devices.empty()) return ERROR_SUCCESS;
+
+    CString list;
+    for (size_t i = 0; i < devices.size() && i < kMaxNamesListed; ++i) list += devices[i].name + "\n";
+    if (devices.size() > kMaxNamesListed) {
+        CString more;
+        more.Format("and %u more\n", static_cast<unsigned>(devices.size() - kMaxNamesListed));
+        list += more;
+    }
+    CString message;
+    message.Format("Found DirectInput calibration of these game controllers:\n\n%s\nDo you want to delete the "
+                   "calibration stored?",
+                   list.c_str());
+    if (AfxMessageBox(message, MB_YESNO) != IDYES) return ERROR_SUCCESS;
+
+    CString failed;
+    size_t failures = 0;
+    for (const Device& device : devices) {
+        if (DeleteTree(system, HKEY_CURRENT_USER, device.path, kMaxTreeDepth) == ERROR_SUCCESS) {
+            tally.deleted = true;
+        } else {
+            if (failures < kMaxNamesListed) failed += "\n" + device.name;
+            ++failures;
+        }
+    }
+    if (failures == 0) {
+        AfxMessageBox("Calibration found and deleted.", MB_OK);
+        return ERROR_SUCCESS;
+    }
+    tally.failed = true;
+    if (failures > kMaxNamesListed) {
+        CString more;
+        more.Format("\nand %u more", static_cast<unsigned>(failures - kMaxNamesListed));
+        failed += more;
+    }
+    message.Format("An error occurred while deleting the calibration of:\n%s", failed.c_str());
+    AfxMessageBox(message, MB_OK);
+    return ERROR_SUCCESS;
+}
+
+// Removes the installed controllers' settings key from every hive that has it, announces the change
+// when one went, and says what happened in each.
+void RemoveControllers(CJoystickServices& system, const char* driverKey, Tally& tally) {
+    const CString path = KeyPath(kJoystickRegistryBase, driverKey, "CurrentJoystickSettings");
+    const HKEY hives[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+    LONG results[2] = {};
+    for (int i = 0; i < 2; ++i) results[i] = system.RegDeleteKeyA(hives[i], path);
+    const bool found[2] = {results[0] != ERROR_FILE_NOT_FOUND, results[1] != ERROR_FILE_NOT_FOUND};
+    if (!found[0] && !found[1]) {
+        // In neither hive: already gone, but told as the failed deletion it is.
+        ReportFailure(system, HKEY_LOCAL_MACHINE, path, results[0], "An error occurred while deleting\n>%s<");
+        return;
+    }
+    const bool deleted[2] = {results[0] == ERROR_SUCCESS, results[1] == ERROR_SUCCESS};
+    const bool failed[2] = {found[0] && !deleted[0], found[1] && !deleted[1]};
+    if (deleted[0] || deleted[1]) /*MMRESULT announced =*/ system.joyConfigChanged(0);
+    if (!failed[0] && !failed[1]) {
+        AfxMessageBox("All game controllers have been deleted.\n", MB_OK);
+        return;
+    }
+    tally.failed = true;
+    for (int i = 0; i < 2; ++i) {
+        if (!failed[i]) continue;
+        if (deleted[1 - i]) {
+            CString message;
+            message.Format("The game controllers have been deleted from\n>%s<\nbut not from\n>%s<",
+                           Shown(hives[1 - i], path).c_str(), Shown(hives[i], path).c_str());
+            AfxMessageBox(message, MB_OK);
+        }
+        ReportFailure(system, hives[i], path, results[i], "An error occurred while deleting\n>%s<");
+    }
 }
 
 }  // namespace
@@ -152,41 +279,37 @@ void CPadwrightDlg::OnClearCalibration() {
                           MB_YESNO) != IDYES)
             return;
         const std::string driverKey(caps.szRegKey, strnlen(caps.szRegKey, sizeof(caps.szRegKey)));
-        const CString path = KeyPath(kJoystickRegistryBase, driverKey.c_str(), "CurrentJoystickSettings");
-        // The local machine's key first; where it has none, the user's.
-        HKEY hive = HKEY_LOCAL_MACHINE;
-        LONG result = system.RegDeleteKeyA(HKEY_LOCAL_MACHINE, path);
-        if (result == ERROR_FILE_NOT_FOUND) {
-            const LONG user = system.RegDeleteKeyA(HKEY_CURRENT_USER, path);
-            if (user != ERROR_FILE_NOT_FOUND) {
-                hive = HKEY_CURRENT_USER;
-                result = user;
-            }
-        }
-        if (result == ERROR_SUCCESS) {
-            /*MMRESULT announced =*/ system.joyConfigChanged(0);
-            AfxMessageBox("All game controllers have been deleted.\n", MB_OK);
-        } else {
-            ReportFailure(system, hive, path, result, "An error occurred while deleting\n>%s<");
-            // A key that is in neither hive is already gone; anything else is a removal that failed.
-            if (result != ERROR_FILE_NOT_FOUND) tally.failed = true;
-        }
+        RemoveControllers(system, driverKey.c_str(), tally);
     }
 
     // Then every JoystickSettings key one level below the base, the local machine's then the user's,
-    // then DirectInput's per-device calibration; each after its own question.
-    const bool machineBase = Scan(system, HKEY_LOCAL_MACHINE, kJoystickRegistryBase, "JoystickSettings", false, tally);
-    const bool userBase = Scan(system, HKEY_CURRENT_USER, kJoystickRegistryBase, "JoystickSettings", false, tally);
-    if (!machineBase && !userBase) {
-        CString message;
-        message.Format("An error occured while accessing\n>%s<", kJoystickRegistryBase);
-        AfxMessageBox(message, MB_OK);
+    // each after its own question, then DirectInput's per-device calibration. A place that is not
+    // there is passed over; one that is there but does not open is told.
+    bool told = false;
+    bool searched = false;
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const LONG opened = Scan(system, hive, kJoystickRegistryBase, "JoystickSettings", tally);
+        searched = searched || opened == ERROR_SUCCESS;
+        if (opened == ERROR_SUCCESS || opened == ERROR_FILE_NOT_FOUND) continue;
+        ReportAccessError(hive, kJoystickRegistryBase);
+        told = true;
+        tally.unsearched = true;
+    }
+    if (!searched) {
+        if (!told) ReportAccessError(HKEY_LOCAL_MACHINE, kJoystickRegistryBase);
         return;
     }
-    /*bool opened =*/ Scan(system, HKEY_CURRENT_USER, kDeviceCalibrationBranch, "Calibration", true, tally);
+    const LONG devices = ScanDevices(system, tally);
+    if (devices != ERROR_SUCCESS && devices != ERROR_FILE_NOT_FOUND) {
+        ReportAccessError(HKEY_CURRENT_USER, kDeviceCalibrationBranch);
+        tally.unsearched = true;
+    }
 
     const char* closing = nullptr;
-    if (!tally.failed) {
+    if (!tally.failed && tally.unsearched) {
+        closing = tally.deleted ? "Some calibration information has been deleted, but not all of it could be."
+                                : "No calibration information was found where Padwright could look.";
+    } else if (!tally.failed) {
         closing = tally.deleted ? "All calibration information has been deleted."
                                 : "No calibration information was found. Probably already deleted.";
     } else {

@@ -53,18 +53,33 @@ void ShowAxes(CString (&out)[AXIS_COUNT], const DIJOYSTATE& state) {
     ShowAxes(out, state.lX, state.lY, state.lZ, state.lRz, state.rglSlider[0], state.rglSlider[1]);
 }
 
-// Opens a key of the joystick branch where Windows keeps it: HKEY_LOCAL_MACHINE on the systems
-// Padwright was first written for, HKEY_CURRENT_USER on Windows 2000 and later.
-bool OpenJoystickKey(CJoystickServices& system, const char* path, HKEY* key) {
-    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        *key = nullptr;
-        if (system.RegOpenKeyA(hive, path, key) == ERROR_SUCCESS) return true;
+// The hives that may hold the joystick branch, in the order they are asked: HKEY_LOCAL_MACHINE on the
+// systems Padwright was first written for, HKEY_CURRENT_USER on Windows 2000 and later.
+const HKEY kJoystickHives[] = {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER};
+
+enum class NameRead { NoKey, NoName, Named };
+
+// Reads the string value `valueName` of the key at `path` in the first hive that holds it as a
+// non-empty string. A key that opens without such a value (a leftover settings key under the local
+// machine, say) does not hide the other hive's.
+NameRead ReadJoystickName(CJoystickServices& system, const char* path, const char* valueName, char (&buffer)[260]) {
+    NameRead read = NameRead::NoKey;
+    for (HKEY hive : kJoystickHives) {
+        HKEY key = nullptr;
+        buffer[0] = '\0';
+        if (system.RegOpenKeyA(hive, path, &key) != ERROR_SUCCESS) continue;
+        read = NameRead::NoName;
+        // Result not needed: the buffer holds the text read, cut to fit, or nothing.
+        QueryRegistryString(system, key, valueName, buffer, sizeof(buffer));
+        system.RegCloseKey(key);
+        if (buffer[0] != '\0') return NameRead::Named;
     }
-    return false;
+    buffer[0] = '\0';
+    return read;
 }
 
 // Reads joystick `id`'s name from the settings key its capabilities name; "not installed!" when
-// that key does not open. Where the name value names a device key of the OEM branch that holds a
+// that key opens in no hive. Where the name value names a device key of the OEM branch that holds a
 // display name, that name is shown. Values are taken only as strings, and never past the buffer.
 CString ReadDeviceName(int id) {
     CJoystickServices& system = JoystickServices();
@@ -75,31 +90,25 @@ CString ReadDeviceName(int id) {
 
     CString path;
     path.Format("%s\\%s\\%s", kJoystickRegistryBase, driverKey.c_str(), "CurrentJoystickSettings");
-    HKEY key = nullptr;
-    if (!OpenJoystickKey(system, path, &key)) return CString("not installed!");
-
     CString valueName;
     valueName.Format("Joystick%dOEMName", id + 1);
     char buffer[260];
-    QueryRegistryString(system, key, valueName, buffer, sizeof(buffer));  // result not needed: empty on failure
-    system.RegCloseKey(key);
-    if (buffer[0] == '\0') return CString(buffer);
+    const NameRead read = ReadJoystickName(system, path, valueName, buffer);
+    if (read == NameRead::NoKey) return CString("not installed!");
+    if (read == NameRead::NoName) return CString(buffer);
 
-    CString oemPath;
-    oemPath.Format("%s\\%s", kJoystickOemBranch, buffer);
-    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        HKEY oem = nullptr;
-        if (system.RegOpenKeyA(hive, oemPath, &oem) != ERROR_SUCCESS) continue;
-        char display[260];
-        const bool named = QueryRegistryString(system, oem, "OEMName", display, sizeof(display)) == ERROR_SUCCESS &&
-                           display[0] != '\0';
-        system.RegCloseKey(oem);
-        if (named) return CString(display);
-    }
-    return CString(buffer);
+    const CString display = ReadOemName(system, buffer);
+    return display.IsEmpty() ? CString(buffer) : display;
 }
 
 }  // namespace
+
+CString ReadOemName(CJoystickServices& system, const char* deviceKey) {
+    CString oemPath;
+    oemPath.Format("%s\\%s", kJoystickOemBranch, deviceKey);
+    char display[260];
+    return CString(ReadJoystickName(system, oemPath, "OEMName", display) == NameRead::Named ? display : "");
+}
 
 BEGIN_MESSAGE_MAP(CPadwrightDlg, CDialog)
     ON_WM_SYSCOMMAND()
@@ -415,8 +424,12 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
 }
 
 void CPadwrightDlg::ApplyToDevice() {
+    m_configResult = S_OK;  // nothing written yet: nothing refused
+    m_userValuesResult = S_OK;
     UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
+    const DIJOYCONFIG before = m_pJoystick->m_config;
+    const DIJOYUSERVALUES userValuesBefore = m_pJoystick->m_userValues;
 
     // Nothing is written for an axis the device lacks: its values and its flag stay as loaded, so a box
     // ticked for it unticks again at the reload.
@@ -435,32 +448,74 @@ void CPadwrightDlg::ApplyToDevice() {
         JoyPosAxis(hwv.jrvHardware.jpCenter, i) = static_cast<DWORD>(m_calCenter[i]);
         JoyPosAxis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(m_calMax[i]);
     }
-    if (!CalibrationAccepted(hwv, deadZone)) {
-        m_saveResult = S_OK;  // nothing was attempted
-        return;
-    }
+    if (!CalibrationAccepted(hwv, deadZone)) return;  // told; nothing was attempted
     m_pJoystick->m_config.hwc.hwv = hwv;
     m_pJoystick->m_userValues.ruv.jpDeadZone = deadZone;
     // A refused write is not retried: the reload that follows shows what is stored, and the user is
     // told once per selection why (TellRefusedSave).
-    const HRESULT userValuesResult = m_pJoystick->SaveUserValues();
-    const HRESULT configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
-    m_saveResult = configResult < 0 ? configResult : userValuesResult;
+    m_userValuesResult = m_pJoystick->SaveUserValues();
+    m_configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
+    CheckRefusedParts(before, userValuesBefore);
 }
 
-void CPadwrightDlg::TellRefusedSave(HRESULT result) {
-    if (result >= 0 || m_refusalTold) return;
+namespace {
+
+bool SameCalibration(const DIJOYCONFIG& a, const DIJOYCONFIG& b) {
+    return a.hwc.hwv.dwCalFlags == b.hwc.hwv.dwCalFlags &&
+           std::memcmp(&a.hwc.hwv.jrvHardware, &b.hwc.hwv.jrvHardware, sizeof(JOYRANGE)) == 0;
+}
+
+bool SameDeadZones(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) {
+    return std::memcmp(&a.ruv.jpDeadZone, &b.ruv.jpDeadZone, sizeof(JOYPOS)) == 0;
+}
+
+}  // namespace
+
+// A save that reports a failure may have stored its change all the same, when what failed came after
+// the write (the notification, or giving the write access back). A part that changed and that
+// DirectInput now holds as written counts as stored. The records keep what was written.
+void CPadwrightDlg::CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSERVALUES& userValuesBefore) {
+    if (m_configResult >= 0 && m_userValuesResult >= 0) return;
+    const DIJOYCONFIG config = m_pJoystick->m_config;
+    const DIJOYUSERVALUES userValues = m_pJoystick->m_userValues;
+    if (m_configResult < 0 && !SameCalibration(config, before) && m_pJoystick->LoadConfig() >= 0 &&
+        SameCalibration(m_pJoystick->m_config, config))
+        m_configResult = S_OK;
+    if (m_userValuesResult < 0 && !SameDeadZones(userValues, userValuesBefore) && m_pJoystick->LoadUserValues() >= 0 &&
+        SameDeadZones(m_pJoystick->m_userValues, userValues))
+        m_userValuesResult = S_OK;
+    m_pJoystick->m_config = config;
+    m_pJoystick->m_userValues = userValues;
+}
+
+// Tells what of a write-back Windows refused: the calibration (the configuration), the dead zones (the
+// user values) or both, and the likely cause, so that the user knows what the values shown are.
+void CPadwrightDlg::TellRefusedSave(HRESULT configResult, HRESULT userValuesResult) {
+    if ((configResult >= 0 && userValuesResult >= 0) || m_refusalTold) return;
     m_refusalTold = TRUE;
-    CString message;
-    if (result == static_cast<HRESULT>(DIERR_INSUFFICIENTPRIVS)) {
-        message.Format("Windows did not store the change to joystick %d: changing its calibration needs "
-                       "administrator rights.\n\nThe values shown are those stored. Start Padwright as an "
-                       "administrator to change them.",
-                       m_joystickId);
+    const HRESULT refusal = configResult < 0 ? configResult : userValuesResult;
+    const bool administrator = refusal == static_cast<HRESULT>(DIERR_INSUFFICIENTPRIVS);
+    CString what;
+    if (configResult < 0 && userValuesResult < 0) {
+        what.Format("Windows did not store the change to joystick %d", m_joystickId);
+    } else if (configResult < 0) {
+        what.Format("Windows stored the dead zones, but not the calibration of joystick %d", m_joystickId);
     } else {
-        message.Format("Windows did not store the change to joystick %d (error 0x%08lX).\n\nThe values shown "
-                       "are those stored.",
-                       m_joystickId, static_cast<unsigned long>(static_cast<DWORD>(result)));
+        what.Format("Windows stored the calibration of joystick %d, but not the dead zones", m_joystickId);
+    }
+    CString message;
+    if (administrator) {
+        message.Format("%s: changing %s needs administrator rights.\n\nThe values shown are those stored. Start "
+                       "Padwright as an administrator to change them.",
+                       what.c_str(), configResult < 0 && userValuesResult < 0 ? "its calibration" : "them");
+    } else if (refusal == static_cast<HRESULT>(E_ACCESSDENIED)) {
+        // DIERR_OTHERAPPHASPRIO and DIERR_READONLY have the same code.
+        message.Format("%s: another program probably holds the joystick configuration (error 0x%08lX).\n\nThe "
+                       "values shown are those stored. Close other programs that use the joystick and try again.",
+                       what.c_str(), static_cast<unsigned long>(static_cast<DWORD>(refusal)));
+    } else {
+        message.Format("%s (error 0x%08lX).\n\nThe values shown are those stored.", what.c_str(),
+                       static_cast<unsigned long>(static_cast<DWORD>(refusal)));
     }
     AfxMessageBox(message, MB_OK);
 }
@@ -468,9 +523,9 @@ void CPadwrightDlg::TellRefusedSave(HRESULT result) {
 void CPadwrightDlg::OnDefaultValues() {
     LoadFromDevice(TRUE);
     ApplyToDevice();
-    if (m_saveResult < 0) {
+    if (m_configResult < 0 || m_userValuesResult < 0) {
         LoadFromDevice(FALSE);  // show what is stored, not the defaults that were refused
-        TellRefusedSave(m_saveResult);
+        TellRefusedSave(m_configResult, m_userValuesResult);
     }
 }
 
@@ -485,10 +540,11 @@ void CPadwrightDlg::OnCalibrationEdited() {
         return;
     }
     ApplyToDevice();
-    const HRESULT edit = m_saveResult;  // whether the edit itself was stored
+    const HRESULT configResult = m_configResult;  // whether the edit itself was stored
+    const HRESULT userValuesResult = m_userValuesResult;
     LoadFromDevice(FALSE);
     ApplyToDevice();
-    TellRefusedSave(edit);
+    TellRefusedSave(configResult, userValuesResult);
 }
 
 LRESULT CPadwrightDlg::OnJoyConfigChanged(WPARAM, LPARAM) {

@@ -8,6 +8,7 @@
 #include "res/resource.h"
 
 class CDIJoystick;
+class CJoystickServices;
 
 // The range the editor accepts for a gameport joystick's calibration: the raw travel 0..655 with room
 // on both sides.
@@ -53,9 +54,10 @@ public:
     LONG m_uncalMin[AXIS_COUNT] = {};
     LONG m_uncalCenter[AXIS_COUNT] = {};
     LONG m_uncalMax[AXIS_COUNT] = {};
-    // The result of the last write (its configuration's, else its user values'), and whether a refused
-    // write was told since the selection.
-    HRESULT m_saveResult = S_OK;
+    // The results of the last write-back (S_OK for a part not written, and for both when nothing was
+    // written), and whether a refused write was told since the selection.
+    HRESULT m_configResult = S_OK;
+    HRESULT m_userValuesResult = S_OK;
     BOOL m_refusalTold = FALSE;
     CString m_diCooked[AXIS_COUNT];
     CString m_diRaw[AXIS_COUNT];
@@ -73,7 +75,8 @@ protected:
     void TakeUnits(const JOYREGHWVALUES& stored);
     bool FlagPresent(int flag) const;
     bool CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS& deadZone);
-    void TellRefusedSave(HRESULT result);
+    void CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSERVALUES& userValuesBefore);
+    void TellRefusedSave(HRESULT configResult, HRESULT userValuesResult);
 
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
@@ -101,3 +104,7 @@ inline constexpr const char* kJoystickRegistryBase = "System\\CurrentControlSet\
 // type whose OEMName value is the name to show.
 inline constexpr const char* kJoystickOemBranch =
     "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\OEM";
+
+// The display name the OEM branch holds for a device key ("VID_xxxx&PID_xxxx"), the local machine's
+// first, then the user's; empty when neither holds one.
+CString ReadOemName(CJoystickServices& system, const char* deviceKey);

@@ -9,6 +9,8 @@ namespace {
 
 constexpr WORD kNoJoystick = 255;
 constexpr DWORD kConfigLoadFlags = DIJC_GUIDINSTANCE | DIJC_REGHWCONFIGTYPE | DIJC_GAIN | DIJC_CALLOUT;
+constexpr DWORD kRawReadingVersion = 0x0700;
+constexpr DWORD kDirectInput8Version = 0x0800;
 
 template <typename Record>
 void ClearRecord(Record& record) {
@@ -23,7 +25,8 @@ CDIJoystick::CDIJoystick(HINSTANCE hInstance)
       m_joyId(kNoJoystick),
       m_directInput(nullptr),
       m_device(nullptr),
-      m_joyConfig(nullptr) {
+      m_joyConfig(nullptr),
+      m_joyConfig8(nullptr) {
     ClearRecord(m_state);
     ClearRecord(m_config);
     ClearRecord(m_userValues);
@@ -38,8 +41,15 @@ HRESULT CDIJoystick::Open(HWND hwndOwner, WORD joyId, BOOL raw) {
 
     // Each interface is taken over only when its call succeeded, so that a failing call can never leave
     // a stray pointer for Close to release.
+    // On Windows 10/11 only an object of version 0x0700 or later reads raw values in raw mode; a
+    // DirectInput 5 runtime refuses that version, and then DirectInput 5's object reads raw as it always did.
     IDirectInputA* directInput = nullptr;
-    HRESULT hr = JoystickServices().DirectInputCreateA(m_hInstance, DIRECTINPUT_VERSION, &directInput, nullptr);
+    HRESULT hr = raw ? JoystickServices().DirectInputCreateA(m_hInstance, kRawReadingVersion, &directInput, nullptr)
+                     : DIERR_OLDDIRECTINPUTVERSION;
+    if (hr == DIERR_OLDDIRECTINPUTVERSION) {
+        directInput = nullptr;
+        hr = JoystickServices().DirectInputCreateA(m_hInstance, DIRECTINPUT_VERSION, &directInput, nullptr);
+    }
     if (FAILED(hr)) {
         return hr;
     }
@@ -47,17 +57,21 @@ HRESULT CDIJoystick::Open(HWND hwndOwner, WORD joyId, BOOL raw) {
 
     IDirectInputJoyConfig* joyConfig = nullptr;
     hr = m_directInput->QueryInterface(IID_IDirectInputJoyConfig, reinterpret_cast<void**>(&joyConfig));
-    if (FAILED(hr)) {
-        return hr;
+    if (SUCCEEDED(hr)) {
+        m_joyConfig = joyConfig;
+    } else if (FAILED(OpenJoyConfig8())) {
+        return hr;  // DirectInput 5's refusal: DirectInput 8 is only the fallback
     }
-    m_joyConfig = joyConfig;
 
     hr = LoadConfig();
     if (FAILED(hr)) {
         return hr;
     }
     hr = LoadUserValues();
-    if (FAILED(hr)) {
+    // Wine's DirectInput 8 configuration interface answers E_NOTIMPL here, its GetConfig giving only the
+    // instance GUID. The device needs nothing more, and the editor loads nothing from a failed read, so
+    // on that route the opening goes on; DirectInput 5's stays as it always was.
+    if (FAILED(hr) && m_joyConfig8 == nullptr) {
         return hr;
     }
 
@@ -109,6 +123,25 @@ HRESULT CDIJoystick::Open(HWND hwndOwner, WORD joyId, BOOL raw) {
     return m_device->SetProperty(DIPROP_CALIBRATIONMODE, &mode.diph);
 }
 
+// DirectInput 8's configuration interface is reachable only from a DirectInput 8 object. The interface
+// keeps what it needs of that object, so the object itself is released at once: the joystick object
+// holds three interfaces on either route.
+HRESULT CDIJoystick::OpenJoyConfig8() {
+    IUnknown* directInput8 = nullptr;
+    HRESULT hr = JoystickServices().DirectInput8Create(m_hInstance, kDirectInput8Version, IID_IDirectInput8A,
+                                                       reinterpret_cast<void**>(&directInput8), nullptr);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    IDirectInputJoyConfig8* joyConfig8 = nullptr;
+    hr = directInput8->QueryInterface(IID_IDirectInputJoyConfig8, reinterpret_cast<void**>(&joyConfig8));
+    directInput8->Release();
+    if (SUCCEEDED(hr)) {
+        m_joyConfig8 = joyConfig8;
+    }
+    return hr;
+}
+
 HRESULT CDIJoystick::Close() {
     // The DirectInput object goes first; the device and the configuration interface keep what they need
     // of it alive until their own release.
@@ -125,6 +158,11 @@ HRESULT CDIJoystick::Close() {
         m_joyConfig->Unacquire();
         m_joyConfig->Release();
         m_joyConfig = nullptr;
+    }
+    if (m_joyConfig8 != nullptr) {
+        m_joyConfig8->Unacquire();
+        m_joyConfig8->Release();
+        m_joyConfig8 = nullptr;
     }
     m_hwndOwner = nullptr;
     m_joyId = kNoJoystick;
@@ -148,52 +186,60 @@ HRESULT CDIJoystick::ReadState() {
     return m_device->GetDeviceState(sizeof(m_state), &m_state);
 }
 
+template <typename Call>
+HRESULT CDIJoystick::WithJoyConfig(Call call) {
+    if (m_joyConfig != nullptr) {
+        return call(m_joyConfig);
+    }
+    if (m_joyConfig8 != nullptr) {
+        return call(m_joyConfig8);
+    }
+    return DIERR_NOTINITIALIZED;
+}
+
 HRESULT CDIJoystick::LoadConfig() {
     ClearRecord(m_config);
     m_config.dwSize = sizeof(m_config);
-    if (m_joyConfig == nullptr) {
-        return DIERR_NOTINITIALIZED;
-    }
-    return m_joyConfig->GetConfig(static_cast<UINT>(m_joyId), AsJoyConfigParam(&m_config), kConfigLoadFlags);
+    return WithJoyConfig([&](auto* config) {
+        return config->GetConfig(static_cast<UINT>(m_joyId), AsJoyConfigParam(&m_config), kConfigLoadFlags);
+    });
 }
 
 HRESULT CDIJoystick::LoadUserValues() {
     ClearRecord(m_userValues);
     m_userValues.dwSize = sizeof(m_userValues);
-    if (m_joyConfig == nullptr) {
-        return DIERR_NOTINITIALIZED;
-    }
-    return m_joyConfig->GetUserValues(&m_userValues, DIJU_USERVALUES);
+    return WithJoyConfig([&](auto* config) { return config->GetUserValues(&m_userValues, DIJU_USERVALUES); });
 }
 
 template <typename Write>
 HRESULT CDIJoystick::SaveBracket(Write write) {
-    if (m_joyConfig == nullptr) {
-        return DIERR_NOTINITIALIZED;
-    }
-    HRESULT hr = m_joyConfig->SetCooperativeLevel(m_hwndOwner, DISCL_EXCLUSIVE | DISCL_BACKGROUND);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = m_joyConfig->Acquire();
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = write();
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = m_joyConfig->SendNotify();
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return m_joyConfig->Unacquire();
+    return WithJoyConfig([&](auto* config) {
+        HRESULT hr = config->SetCooperativeLevel(m_hwndOwner, DISCL_EXCLUSIVE | DISCL_BACKGROUND);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        hr = config->Acquire();
+        if (FAILED(hr)) {
+            return hr;
+        }
+        hr = write(config);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        hr = config->SendNotify();
+        if (FAILED(hr)) {
+            return hr;
+        }
+        return config->Unacquire();
+    });
 }
 
 HRESULT CDIJoystick::SaveConfig(DWORD flags) {
-    return SaveBracket([&] { return m_joyConfig->SetConfig(static_cast<UINT>(m_joyId), AsJoyConfigParam(&m_config), flags); });
+    return SaveBracket([&](auto* config) {
+        return config->SetConfig(static_cast<UINT>(m_joyId), AsJoyConfigParam(&m_config), flags);
+    });
 }
 
 HRESULT CDIJoystick::SaveUserValues() {
-    return SaveBracket([&] { return m_joyConfig->SetUserValues(&m_userValues, DIJU_USERVALUES); });
+    return SaveBracket([&](auto* config) { return config->SetUserValues(&m_userValues, DIJU_USERVALUES); });
 }

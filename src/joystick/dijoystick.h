@@ -1,6 +1,8 @@
 // CDIJoystick: one joystick seen through DirectInput 5. Holds the DirectInput object, the joystick
 // configuration interface and the device, and three public records that callers read and edit in place:
 // the device state last read, the joystick's configuration and the global joystick user values.
+// Where DirectInput 5's configuration interface is refused (Wine; perhaps Windows 10/11), DirectInput 8's
+// takes its place: the same calls on the same records.
 #pragma once
 
 #include "joystick/platform_api.h"
@@ -17,7 +19,8 @@ public:
 
     // Closes, then creates DirectInput, the configuration interface and the device for joystick joyId,
     // loading m_config and m_userValues on the way, and sets the device up for calibrated (raw FALSE) or
-    // raw reading over 0..65535. Stops at the first failure and returns it, keeping what it obtained until
+    // raw reading over 0..65535. Raw reading asks for a DirectInput 7 object, and takes DirectInput 5's
+    // where that is refused: on Windows 10/11 a DirectInput 5 device in raw mode reads calibrated values. Stops at the first failure and returns it, keeping what it obtained until
     // the next Close. Never acquires the device.
     HRESULT Open(HWND hwndOwner, WORD joyId, BOOL raw);
     // Releases the DirectInput object, then the device, then the configuration interface (unacquiring
@@ -46,6 +49,10 @@ public:
 private:
     template <typename Write>
     HRESULT SaveBracket(Write write);
+    // Calls `call` with whichever configuration interface is held; DIERR_NOTINITIALIZED without one.
+    template <typename Call>
+    HRESULT WithJoyConfig(Call call);
+    HRESULT OpenJoyConfig8();
 
     HINSTANCE m_hInstance;
     HWND m_hwndOwner;
@@ -53,4 +60,5 @@ private:
     IDirectInputA* m_directInput;
     IDirectInputDevice2A* m_device;
     IDirectInputJoyConfig* m_joyConfig;
+    IDirectInputJoyConfig8* m_joyConfig8;  // only where DirectInput 5's configuration interface is refused
 };

@@ -1,5 +1,6 @@
 // The operating system's joystick services as this tool uses them: WinMM joystick reads, the joystick
-// branch of the registry, the registered configuration-change message and DirectInput creation.
+// branch of the registry, the registered configuration-change message and DirectInput creation (5, and 8
+// for its configuration interface).
 // One interface so that the same logic runs on Windows and on the simulated platform.
 #pragma once
 
@@ -41,6 +42,13 @@ public:
     // with a sentence for the user in `why` (always terminated, cut to whySize).
     virtual bool CheckAxisCalibration(UINT uJoyID, int axis, LONG min, LONG center, LONG max, DWORD deadZone,
                                       char* why, size_t whySize);
+    // DirectInput 8's entry, for its joystick configuration interface where DirectInput 5's is refused.
+    // Platforms without DirectInput 8 keep this default.
+    virtual HRESULT DirectInput8Create(HINSTANCE /*hinst*/, DWORD /*dwVersion*/, REFIID /*riidltf*/, void** ppvOut,
+                                       IUnknown* /*punkOuter*/) {
+        if (ppvOut != nullptr) *ppvOut = nullptr;
+        return DIERR_UNSUPPORTED;
+    }
 };
 
 // The process's services: the override when one is set, else DefaultJoystickServices().

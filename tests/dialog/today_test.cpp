@@ -27,6 +27,8 @@ TEST_F(Today, NamesComeFromTheCurrentUsersSettingsThroughTheOemBranch) {
     ASSERT_TRUE(sim.SetStringValue(HKEY_CURRENT_USER, kOem + "\\VID_1209&PID_5702", "OEMName", "Pad (per user)"));
     ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5702", "OEMName", REG_DWORD, "\1\0\0\0", 4));
     ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5703", "OEMName", REG_DWORD, "\1\0\0\0", 4));
+    // A leftover, empty settings key under the local machine hides none of the user's names.
+    ASSERT_TRUE(sim.AddKey(HKEY_LOCAL_MACHINE, std::string(CSimPlatform::kJoystickBase) + "\\DINPUT.DLL\\CurrentJoystickSettings"));
     Run([&](Window& w) {
         EXPECT_EQ(Line(w), "0: Virtual HOTAS Stick (USB)");
         w.Click(IDC_NEXT);
@@ -52,6 +54,23 @@ TEST_F(Today, ASixteenBitCalibrationIsEditedInItsOwnUnits) {
         EXPECT_EQ(w.FocusId(), IDC_CAL_MIN_X + 2);
         EXPECT_EQ(Stored().jpMin.dwY, 0u);
         EXPECT_EQ(Stored().jpMax.dwX, 60000u);
+    });
+}
+
+// DirectInput 5's configuration interface refused, DirectInput 8's taken, and, as on Wine, no user values
+// from it: both DirectInput columns live, the Raw column in the pad's own units (a DirectInput 5 device
+// would read calibrated values there), and an edit writes nothing over a grid that did not load.
+TEST_F(Today, TheDirectInputColumnsLiveThroughDirectInput8AndRawReadsRaw) {
+    sim.HoldAxis(1, 2, 1023);
+    sim.FailCall(SimCall::GetUserValues, E_NOTIMPL, CSimPlatform::kAlways);
+    Run([&](Window& w) {
+        w.Click(IDC_NEXT);
+        w.Tick();
+        EXPECT_EQ(w.Text(IDC_DI_COOKED_Z), "65535");
+        EXPECT_EQ(w.Text(IDC_DI_RAW_Z), "01023");
+        const int writes = sim.ConfigWrites();
+        w.Paste(IDC_CAL_MAX_X, "600");
+        EXPECT_EQ(sim.ConfigWrites(), writes);
     });
 }
 
@@ -150,6 +169,21 @@ TEST_F(Today, EachPadIsEditedInItsOwnUnitsAndOrdinaryActionsKeepWhatGamesRead) {
     });
 }
 
+// Only the dead zones refused, as when another program holds the joystick configuration: the
+// calibration is stored and shown, and the box says exactly that.
+TEST_F(Today, APartlyRefusedWriteSaysWhatWasStoredAndTheLikelyCause) {
+    sim.FailCall(SimCall::SetUserValues, E_ACCESSDENIED, CSimPlatform::kAlways);
+    Run([&](Window& w) {
+        w.Paste(IDC_CAL_MAX_X, "60000");
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "60000");
+        EXPECT_EQ(Boxes(), std::vector<std::string>{
+                               "Windows stored the calibration of joystick 0, but not the dead zones: another program "
+                               "probably holds the joystick configuration (error 0x80070005).\n\nThe values shown are "
+                               "those stored. Close other programs that use the joystick and try again."});
+    });
+    EXPECT_EQ(Stored().jpMax.dwX, 60000u);
+}
+
 class TodayWithoutRights : public Today {
 protected:
     static SimMachine Machine() {
@@ -174,7 +208,10 @@ TEST_F(TodayWithoutRights, ARefusedWriteIsToldOncePerSelectionAndTheStoredValues
         EXPECT_EQ(w.Text(IDC_DEADZONE_X), "5");
         EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY)) << "the refused defaults are not shown as if stored";
 
-        for (int i = 0; i < 16; ++i) w.Click(IDC_NEXT);
+        for (int i = 0; i < 3; ++i) w.Click(IDC_NEXT);
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_EQ(Boxes().size(), 1u) << "3: not installed!: nothing written, nothing told";
+        for (int i = 0; i < 13; ++i) w.Click(IDC_NEXT);
         w.Paste(IDC_CAL_MAX_X, "60000");
         EXPECT_EQ(Boxes().size(), 2u) << "told again after a new selection";
     });

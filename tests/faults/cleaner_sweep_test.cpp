@@ -20,6 +20,15 @@ using namespace sweep;
 
 const std::string kBase = CSimPlatform::kJoystickBase;
 const std::string kFoundHead = "Found calibration information at\n>";
+const std::string kDevicesHead = "Found DirectInput calibration of these game controllers:";
+const std::string kDeviceBranch = kUser + CSimPlatform::kDirectInputBranch + "\\";
+
+// A key of DirectInput's per-device calibration (<branch>\<device>\Calibration or below).
+bool IsDeviceCalibration(const std::string& key) {
+    if (key.rfind(kDeviceBranch, 0) != 0) return false;
+    const size_t slash = key.find('\\', kDeviceBranch.size());
+    return slash != std::string::npos && key.compare(slash, 12, "\\Calibration") == 0;
+}
 
 // The key a "Found calibration information" question names (key names may hold '<' and '>').
 std::string FoundPath(const std::string& question) {
@@ -66,14 +75,20 @@ TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWha
         const int sessions = Sweep(clear, calls, [&](const Outcome&, const Outcome& o, SimCall) {
             // Every key the user confirmed, as the questions named them; a confirmed key's subkeys go with it.
             std::set<std::string> confirmed;
+            bool devicesConfirmed = false;
             for (const std::string& text : o.boxes) {
                 if (text.rfind(kFoundHead, 0) == 0 && !Declines(text)) confirmed.insert(FoundPath(text));
-                if (text.rfind("You still have some game controllers installed", 0) == 0) confirmed.insert(settings);
+                if (text.rfind("You still have some game controllers installed", 0) == 0) {
+                    confirmed.insert(settings);
+                    confirmed.insert(settings.rfind(kUser, 0) == 0 ? settings.substr(kUser.size()) : kUser + settings);
+                }
+                devicesConfirmed = devicesConfirmed || (text.rfind(kDevicesHead, 0) == 0 && !Declines(text));
             }
             const auto wasConfirmed = [&](const std::string& key) {
-                return std::any_of(confirmed.begin(), confirmed.end(), [&](const std::string& c) {
-                    return key == c || key.rfind(c + "\\", 0) == 0;
-                });
+                return (devicesConfirmed && IsDeviceCalibration(key)) ||
+                       std::any_of(confirmed.begin(), confirmed.end(), [&](const std::string& c) {
+                           return key == c || key.rfind(c + "\\", 0) == 0;
+                       });
             };
             for (const std::string& key : o.keysBefore)
                 EXPECT_TRUE(o.keysAfter.count(key) || wasConfirmed(key)) << key << " was deleted unasked";
@@ -87,14 +102,39 @@ TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWha
             }
             int deletions = 0;
             int failures = 0;
+            const bool removed = std::any_of(o.boxes.begin(), o.boxes.end(), [](const std::string& text) {
+                return text == "All game controllers have been deleted.\n" ||
+                       text.rfind("The game controllers have been deleted from\n>", 0) == 0;
+            });
             for (const std::string& text : o.boxes) {
                 const bool removalFailed = text.rfind("An error occurred while deleting\n>", 0) == 0 ||
                                            (text.rfind("Windows refused", 0) == 0 &&
                                             text.find("CurrentJoystickSettings<") != std::string::npos);
                 if (!removalFailed) continue;
-                EXPECT_TRUE(o.keysAfter.count(settings)) << "a failed removal left no settings key: " << text;
-                EXPECT_EQ(o.notifications, 0) << "a failed removal is not announced";
+                const size_t open = text.find('>') + 1;
+                const std::string path = text.substr(open, text.find('<', open) - open);
+                EXPECT_TRUE(o.keysAfter.count(path) || !o.keysBefore.count(path))
+                    << "a failed removal left no settings key: " << text;
+                if (!removed) {
+                    EXPECT_EQ(o.notifications, 0) << "a failed removal is not announced";
+                }
                 ++failures;
+            }
+            for (size_t i = 0; i + 1 < o.boxes.size(); ++i) {
+                if (o.boxes[i].rfind(kDevicesHead, 0) != 0 || Declines(o.boxes[i])) continue;
+                // The stick, followed through the questions by its name.
+                const std::string stick = "Virtual HOTAS Stick (USB)";
+                const bool listed = o.boxes[i].find(stick) != std::string::npos;
+                const bool left = o.keysAfter.count(kDeviceBranch + "VID_1209&PID_5701\\Calibration") != 0;
+                if (o.boxes[i + 1] == "Calibration found and deleted.") {
+                    EXPECT_FALSE(listed && left) << "the stick's calibration reported deleted but still there";
+                    ++deletions;
+                } else {
+                    EXPECT_EQ(o.boxes[i + 1].rfind("An error occurred while deleting the calibration of:\n", 0), 0u)
+                        << o.boxes[i + 1];
+                    EXPECT_TRUE(!listed || left == (o.boxes[i + 1].find(stick) != std::string::npos)) << o.boxes[i + 1];
+                    ++failures;
+                }
             }
             for (size_t i = 0; i + 1 < o.boxes.size(); ++i) {
                 if (o.boxes[i].rfind(kFoundHead, 0) != 0) continue;
@@ -113,9 +153,16 @@ TEST(FaultSweep, TheCleanerWithAFailingCallDeletesOnlyWhatWasConfirmedAndSaysWha
                     ++failures;
                 }
             }
-            if (!shown("An error occured while accessing\n>" + kBase + "<")) {
+            const auto accessError = [](const std::string& text) {
+                return text.rfind("An error occured while accessing\n>", 0) == 0;
+            };
+            const bool unsearched = std::any_of(o.boxes.begin(), o.boxes.end(), accessError);
+            if (!o.boxes.empty() && !accessError(o.boxes.back())) {
                 const char* closing = "No calibration information was found. Probably already deleted.";
-                if (failures == 0 && deletions > 0) closing = "All calibration information has been deleted.";
+                if (unsearched) closing = "No calibration information was found where Padwright could look.";
+                if (failures == 0 && deletions > 0)
+                    closing = unsearched ? "Some calibration information has been deleted, but not all of it could be."
+                                         : "All calibration information has been deleted.";
                 if (failures > 0 && deletions == 0) closing = "The calibration information found could not be deleted.";
                 if (failures > 0 && deletions > 0)
                     closing = "Some calibration information has been deleted, but not all of it could be.";

@@ -120,7 +120,8 @@ void RunSession(const uint8_t* data, size_t size, const SimMachine& machine) {
             }
 
             FUZZ_CHECK(!w.Ended(), "step %d (op %d) closed the dialog", step, op % 10);
-            FUZZ_CHECK(desk.sim.LiveInterfaces() <= 3, "%d interfaces alive", desk.sim.LiveInterfaces());
+            // Three held, and on Windows 10/11 the DirectInput 8 object its configuration interface keeps.
+            FUZZ_CHECK(desk.sim.LiveInterfaces() <= 4, "%d interfaces alive", desk.sim.LiveInterfaces());
             FUZZ_CHECK(desk.sim.OpenKeyHandles() == 0, "%zu keys left open", desk.sim.OpenKeyHandles());
             for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) {
                 const DIJOYCONFIG stored = desk.sim.StoredConfig(n);

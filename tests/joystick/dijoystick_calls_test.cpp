@@ -49,10 +49,11 @@ protected:
     void SetUp() override { SetJoystickServices(&services); }
     void TearDown() override { SetJoystickServices(nullptr); }
 
-    // An Open of joystick `id` that gets through its twelve calls below (nothing held, so its Close
+    // An Open of joystick `id` that gets through its calls below (nothing held, so its Close
     // calls nothing); the last, which sets the calibration mode, returns `last`.
     void ExpectOpen(UINT id, bool raw, HRESULT last = DI_OK) {
-        EXPECT_CALL(services, DirectInputCreateA(kInstance, 0x0500u, NotNull(), IsNull()))
+        // Raw reading asks for a DirectInput 7 object: only such a device reads raw on Windows 10/11.
+        EXPECT_CALL(services, DirectInputCreateA(kInstance, raw ? 0x0700u : 0x0500u, NotNull(), IsNull()))
             .WillOnce(DoAll(SetArgPointee<2>(static_cast<IDirectInputA*>(&directInput)), Return(DI_OK)));
         EXPECT_CALL(directInput, QueryInterface(IsGuid(IID_IDirectInputJoyConfig), NotNull()))
             .WillOnce(DoAll(SetArgPointee<1>(static_cast<void*>(static_cast<IDirectInputJoyConfig*>(&joyConfig))),

@@ -1,6 +1,7 @@
 // DirectInput 5's joystick configuration interface for builds that have no <dinputd.h>:
 // the configuration records as DirectInput 5 sees them (DIJOYCONFIG 1160 bytes, DIJOYUSERVALUES 1128 bytes),
-// their flags and IDirectInputJoyConfig, with the SDK's names, layouts and method order.
+// their flags, IDirectInputJoyConfig and DirectInput 8's IDirectInputJoyConfig8, with the SDK's names,
+// layouts and method order.
 #pragma once
 
 #include "platform/compat/dinput.h"
@@ -161,3 +162,31 @@ protected:
     ~IDirectInputJoyConfig() = default;
 };
 typedef IDirectInputJoyConfig* LPDIRECTINPUTJOYCONFIG;
+
+// DirectInput 8's configuration interface: the same calls on the same records (the records' dwSize tells
+// their version), but for SetTypeInfo's added out-parameter and OpenAppStatusKey in place of OpenConfigKey.
+inline const GUID IID_IDirectInputJoyConfig8 = {0xEB0D7DFA, 0x1990, 0x4F27, {0xB4, 0xD6, 0xED, 0xF2, 0xEE, 0xC4, 0xA4, 0x4C}};
+
+struct IDirectInputJoyConfig8 : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Acquire() = 0;
+    virtual HRESULT STDMETHODCALLTYPE Unacquire() = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SendNotify() = 0;
+    virtual HRESULT STDMETHODCALLTYPE EnumTypes(LPDIJOYTYPECALLBACK fn, LPVOID pvRef) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetTypeInfo(LPCWSTR pwszTypeName, LPDIJOYTYPEINFO pjti, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetTypeInfo(LPCWSTR pwszTypeName, LPCDIJOYTYPEINFO pjti, DWORD dwFlags,
+                                                  LPWSTR pwszVIDPIDTypeName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteType(LPCWSTR pwszTypeName) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetConfig(UINT uiJoy, LPDIJOYCONFIG pjc, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetConfig(UINT uiJoy, LPCDIJOYCONFIG pjc, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE DeleteConfig(UINT uiJoy) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetUserValues(LPDIJOYUSERVALUES pjuv, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetUserValues(LPCDIJOYUSERVALUES pjuv, DWORD dwFlags) = 0;
+    virtual HRESULT STDMETHODCALLTYPE AddNewHardware(HWND hwndOwner, REFGUID rguidClass) = 0;
+    virtual HRESULT STDMETHODCALLTYPE OpenTypeKey(LPCWSTR pwszType, DWORD regsam, PHKEY phk) = 0;
+    virtual HRESULT STDMETHODCALLTYPE OpenAppStatusKey(PHKEY phk) = 0;
+
+protected:
+    ~IDirectInputJoyConfig8() = default;
+};
+typedef IDirectInputJoyConfig8* LPDIRECTINPUTJOYCONFIG8;

@@ -16,7 +16,8 @@ bool SameProperty(REFGUID a, REFGUID b) { return &a == &b; }  // predefined prop
 
 class CSimDevice final : public CSimObject<IDirectInputDevice2A, SimObject::Device> {
 public:
-    CSimDevice(Impl& sim, IDirectInputA* parent, UINT number) : CSimObject(sim), m_parent(parent), m_number(number) {
+    CSimDevice(Impl& sim, IDirectInputA* parent, UINT number, DWORD version)
+        : CSimObject(sim), m_parent(parent), m_number(number), m_version(version) {
         m_parent->AddRef();
         m_rangeMin.fill(0);
         m_rangeMax.fill(65535);
@@ -191,7 +192,7 @@ public:
         const int present = m_sim.devices[m_number].axes;
         for (int axis = 0; axis < present; ++axis) {
             const LONG raw = m_sim.Raw(m_number, axis);
-            *axes[axis] = m_raw ? raw : m_sim.Cook(m_number, axis, raw, m_rangeMin[axis], m_rangeMax[axis]);
+            *axes[axis] = m_raw && ReadsRaw() ? raw : m_sim.Cook(m_number, axis, raw, m_rangeMin[axis], m_rangeMax[axis]);
         }
         for (DWORD& pov : state.rgdwPOV) {
             pov = 0xFFFFFFFF;  // centred / absent
@@ -332,6 +333,10 @@ private:
 
     bool Exclusive() const { return (m_level & DISCL_EXCLUSIVE) != 0; }
 
+    // Wine's joystick8.c, test_simple_joystick(), passes on Windows: with DIPROPCALIBRATIONMODE_RAW a
+    // device of version below 0x0700 still reads calibrated values; the gameport machine's reads raw.
+    bool ReadsRaw() const { return !m_sim.Modern() || m_version >= 0x0700; }
+
     void Drop() {
         if (m_acquired && Exclusive() && m_sim.exclusiveAcquired[m_number] > 0) {
             --m_sim.exclusiveAcquired[m_number];
@@ -352,12 +357,13 @@ private:
     bool m_formatSet = false;
     bool m_acquired = false;
     bool m_raw = false;
+    DWORD m_version;
     std::array<LONG, CSimPlatform::kAxes> m_rangeMin{};
     std::array<LONG, CSimPlatform::kAxes> m_rangeMax{};
 };
 
 }  // namespace
 
-IDirectInputDevice2A* NewSimDevice(CSimPlatform::Impl& sim, IDirectInputA* parent, UINT number) {
-    return new CSimDevice(sim, parent, number);
+IDirectInputDevice2A* NewSimDevice(CSimPlatform::Impl& sim, IDirectInputA* parent, UINT number, DWORD version) {
+    return new CSimDevice(sim, parent, number, version);
 }

@@ -97,5 +97,5 @@ struct CSimPlatform::Impl {
     int notifications = 0;
 };
 
-// Creates the simulated DirectInput object (reference count 1).
-IDirectInputA* NewSimDirectInput(CSimPlatform::Impl& sim);
+// Creates the simulated DirectInput object of `version` (reference count 1).
+IDirectInputA* NewSimDirectInput(CSimPlatform::Impl& sim, DWORD version);

@@ -278,3 +278,89 @@ private:
 IDirectInputJoyConfig* NewSimJoyConfig(CSimPlatform::Impl& sim, IDirectInputA* parent) {
     return new CSimJoyConfigObject(sim, parent);
 }
+
+namespace {
+
+// DirectInput 8's method table over DirectInput 5's configuration object: every call goes to it.
+class CSimJoyConfig8 final : public IDirectInputJoyConfig8 {
+public:
+    CSimJoyConfig8(CSimPlatform::Impl& sim, IDirectInputJoyConfig* inner) : m_sim(sim), m_inner(inner) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr) {
+            return E_POINTER;
+        }
+        *ppv = nullptr;
+        int32_t injected = 0;
+        if (m_sim.Inject(SimCall::JoyConfigQueryInterface, &injected)) {
+            return injected;
+        }
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDirectInputJoyConfig8)) {
+            AddRef();
+            *ppv = static_cast<IDirectInputJoyConfig8*>(this);
+            return S_OK;
+        }
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++m_refs; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG refs = --m_refs;
+        if (refs == 0) {
+            m_inner->Release();
+            delete this;
+        }
+        return refs;
+    }
+    HRESULT STDMETHODCALLTYPE Acquire() override { return m_inner->Acquire(); }
+    HRESULT STDMETHODCALLTYPE Unacquire() override { return m_inner->Unacquire(); }
+    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND hwnd, DWORD flags) override {
+        return m_inner->SetCooperativeLevel(hwnd, flags);
+    }
+    HRESULT STDMETHODCALLTYPE SendNotify() override { return m_inner->SendNotify(); }
+    HRESULT STDMETHODCALLTYPE EnumTypes(EnumTypesCallback fn, LPVOID ref) override { return m_inner->EnumTypes(fn, ref); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(LPCWSTR type, LPDIJOYTYPEINFO info, DWORD flags) override {
+        return m_inner->GetTypeInfo(type, info, flags);
+    }
+    HRESULT STDMETHODCALLTYPE SetTypeInfo(LPCWSTR type, LPCDIJOYTYPEINFO info, DWORD flags, LPWSTR) override {
+        return m_inner->SetTypeInfo(type, info, flags);
+    }
+    HRESULT STDMETHODCALLTYPE DeleteType(LPCWSTR type) override { return m_inner->DeleteType(type); }
+    HRESULT STDMETHODCALLTYPE GetConfig(UINT joy, LPDIJOYCONFIG config, DWORD flags) override {
+        return m_inner->GetConfig(joy, config, flags);
+    }
+    HRESULT STDMETHODCALLTYPE SetConfig(UINT joy, LPCDIJOYCONFIG config, DWORD flags) override {
+        return m_inner->SetConfig(joy, config, flags);
+    }
+    HRESULT STDMETHODCALLTYPE DeleteConfig(UINT joy) override { return m_inner->DeleteConfig(joy); }
+    HRESULT STDMETHODCALLTYPE GetUserValues(LPDIJOYUSERVALUES values, DWORD flags) override {
+        return m_inner->GetUserValues(values, flags);
+    }
+    HRESULT STDMETHODCALLTYPE SetUserValues(LPCDIJOYUSERVALUES values, DWORD flags) override {
+        return m_inner->SetUserValues(values, flags);
+    }
+    HRESULT STDMETHODCALLTYPE AddNewHardware(HWND owner, REFGUID rguid) override {
+        return m_inner->AddNewHardware(owner, rguid);
+    }
+    HRESULT STDMETHODCALLTYPE OpenTypeKey(LPCWSTR type, DWORD regsam, PHKEY phk) override {
+        return m_inner->OpenTypeKey(type, regsam, phk);
+    }
+    HRESULT STDMETHODCALLTYPE OpenAppStatusKey(PHKEY phk) override {
+        if (phk != nullptr) {
+            *phk = nullptr;
+        }
+        return DIERR_UNSUPPORTED;
+    }
+
+private:
+    virtual ~CSimJoyConfig8() = default;
+
+    CSimPlatform::Impl& m_sim;
+    IDirectInputJoyConfig* m_inner;
+    ULONG m_refs = 1;
+};
+
+}  // namespace
+
+IDirectInputJoyConfig8* NewSimJoyConfig8(CSimPlatform::Impl& sim, IDirectInputA* parent) {
+    return new CSimJoyConfig8(sim, NewSimJoyConfig(sim, parent));
+}

@@ -225,9 +225,17 @@ void CSimPlatform::Impl::MirrorCalibration(UINT number) {
     if (!Modern() || devices[number].hardwareId.empty()) {
         return;
     }
+    // DirectInput creates the device's keys when it first sees the device (Wine's hid.c deletes them after
+    // its tests: "These keys are automatically created by DInput"); only a calibrated device holds a
+    // "Calibration" value (Microsoft's DIOBJECTCALIBRATION page).
     const JOYREGHWVALUES& hwv = store[number].hwc.hwv;
-    registry.SetValue(HKEY_CURRENT_USER, DeviceCalibrationKey(devices[number].hardwareId), "Calibration", REG_BINARY,
-                      &hwv, sizeof(hwv));
+    const std::string key = DeviceCalibrationKey(devices[number].hardwareId);
+    if ((hwv.dwCalFlags & (JOY_ISCAL_XY | JOY_ISCAL_Z | JOY_ISCAL_R | JOY_ISCAL_U | JOY_ISCAL_V)) == 0) {
+        registry.Create(HKEY_CURRENT_USER, key);
+        registry.RemoveValue(HKEY_CURRENT_USER, key, "Calibration");
+        return;
+    }
+    registry.SetValue(HKEY_CURRENT_USER, key, "Calibration", REG_BINARY, &hwv, sizeof(hwv));
 }
 
 void CSimPlatform::Impl::KeyDeleted(const std::shared_ptr<CSimRegistry::Key>& key) {

@@ -49,5 +49,8 @@ protected:
 
 // Creates a joystick configuration interface that holds a reference to `parent` (reference count 1).
 IDirectInputJoyConfig* NewSimJoyConfig(CSimPlatform::Impl& sim, IDirectInputA* parent);
-// Creates the device of joystick `number`, holding a reference to `parent` (reference count 1).
-IDirectInputDevice2A* NewSimDevice(CSimPlatform::Impl& sim, IDirectInputA* parent, UINT number);
+// DirectInput 8's configuration interface: the same store behind DirectInput 8's method table.
+IDirectInputJoyConfig8* NewSimJoyConfig8(CSimPlatform::Impl& sim, IDirectInputA* parent);
+// Creates the device of joystick `number`, holding a reference to `parent` (reference count 1); `version`
+// is that of the DirectInput object it comes from.
+IDirectInputDevice2A* NewSimDevice(CSimPlatform::Impl& sim, IDirectInputA* parent, UINT number, DWORD version);

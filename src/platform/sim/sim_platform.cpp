@@ -237,13 +237,46 @@ HRESULT CSimPlatform::DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDire
         return DIERR_NOTINITIALIZED;
     }
     constexpr DWORD kKnownVersions[] = {0x0300, 0x0500, 0x050A, 0x05B2, 0x0602, 0x061A, 0x0700};
-    if (dwVersion > 0x0700) {
+    // The gameport machine's runtime is DirectInput 5's.
+    if (dwVersion > (m_impl->Modern() ? DWORD{0x0700} : DWORD{0x0500})) {
         return DIERR_OLDDIRECTINPUTVERSION;
     }
     if (std::find(std::begin(kKnownVersions), std::end(kKnownVersions), dwVersion) == std::end(kKnownVersions)) {
         return DIERR_BETADIRECTINPUTVERSION;
     }
-    *ppDI = NewSimDirectInput(*m_impl);
+    *ppDI = NewSimDirectInput(*m_impl, dwVersion);
+    return DI_OK;
+}
+
+HRESULT CSimPlatform::DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, void** ppvOut,
+                                         IUnknown* punkOuter) {
+    if (ppvOut != nullptr) {
+        *ppvOut = nullptr;
+    }
+    int32_t injected = 0;
+    if (m_impl->Inject(SimCall::DirectInput8Create, &injected)) {
+        return injected;
+    }
+    // The gameport machine has DirectInput 5 only.
+    if (!m_impl->Modern()) {
+        return CJoystickServices::DirectInput8Create(hinst, dwVersion, riidltf, ppvOut, punkOuter);
+    }
+    if (ppvOut == nullptr) {
+        return E_POINTER;
+    }
+    if (punkOuter != nullptr) {
+        return DIERR_NOAGGREGATION;
+    }
+    if (hinst == nullptr) {
+        return DIERR_INVALIDPARAM;
+    }
+    if (dwVersion != 0x0800) {
+        return dwVersion > 0x0800 ? DIERR_OLDDIRECTINPUTVERSION : DIERR_BETADIRECTINPUTVERSION;
+    }
+    if (!IsEqualGUID(riidltf, IID_IDirectInput8A)) {
+        return E_NOINTERFACE;
+    }
+    *ppvOut = static_cast<IUnknown*>(NewSimDirectInput(*m_impl, dwVersion));
     return DI_OK;
 }
 

@@ -18,6 +18,9 @@
 //   but refuses deletion, and, where the machine says so, the configuration interface refuses Acquire with
 //   DIERR_INSUFFICIENTPRIVS. Plug-and-play controllers stay installed when the settings key is deleted;
 //   WinMM writes it again when told the configuration changed.
+// - DirectInput: DirectInput 5's configuration interface is refused, as Wine refuses it (whether Windows
+//   10/11 still answers it is not known); DirectInput 8's is reachable only from a DirectInput8Create
+//   object; and a device of an object older than 0x0700 reads calibrated values in raw mode.
 //
 // The legacy model in brief:
 // - Joystick numbers 0..15. A number is installed while the configuration store holds an entry for it
@@ -61,6 +64,7 @@ enum class SimCall : int {
     RegCloseKey,
     RegisterWindowMessage,
     DirectInputCreate,
+    DirectInput8Create,
     // IDirectInputA.
     DIQueryInterface,
     CreateDevice,
@@ -188,6 +192,8 @@ public:
     UINT RegisterWindowMessageA(LPCSTR lpString) override;
     HRESULT DirectInputCreateA(HINSTANCE hinst, DWORD dwVersion, IDirectInputA** ppDI, IUnknown* punkOuter) override;
     bool GetJoystickUnits(UINT uJoyID, JoystickUnits* units) override;
+    HRESULT DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, void** ppvOut,
+                               IUnknown* punkOuter) override;
 
     // Replaces the whole machine; registered messages and the broadcast stay, as they belong to the
     // window system rather than the machine. For a program choosing its machine after start-up.

@@ -1,11 +1,16 @@
-// The real joystick services: WinMM, the registry, registered window messages and DirectInput 5, each
-// call passed through unchanged, and what each axis of a joystick spans.
+// The real joystick services: WinMM, the registry, registered window messages and DirectInput 5 (and 8,
+// for its configuration interface), each call passed through unchanged, and what each axis of a
+// joystick spans.
 #include "joystick/joystick_services.h"
 #include "platform/win32/win32_units.h"
 
 // Exported by winmm.dll for joystick control panels; the SDK declares it only in its driver-kit
 // header mmddk.h, which mingw-w64 does not ship.
 extern "C" MMRESULT WINAPI joyConfigChanged(DWORD dwFlags);
+// Exported by dinput8.dll; mingw-w64's dinput.h declares it only for programs built for DirectInput 8,
+// and the joystick object is built for DirectInput 5.
+extern "C" HRESULT WINAPI DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, LPVOID* ppvOut,
+                                             LPUNKNOWN punkOuter);
 
 namespace {
 
@@ -51,6 +56,11 @@ public:
         }
         for (int i = 0; i < 6; ++i) units->axes[i] = {axes[i].present, axes[i].min, axes[i].max};
         return true;
+    }
+
+    HRESULT DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, void** ppvOut,
+                               IUnknown* punkOuter) override {
+        return ::DirectInput8Create(hinst, dwVersion, riidltf, ppvOut, punkOuter);
     }
 };
 

@@ -30,12 +30,32 @@ std::string StringValue(CSimPlatform& sim, HKEY hive, const std::string& path, c
     return std::string(reinterpret_cast<const char*>(data.data()));
 }
 
-// The configuration interface of a fresh DirectInput object; released by the caller.
-IDirectInputJoyConfig* JoyConfig(CSimPlatform& sim, IDirectInputA** directInput) {
-    EXPECT_EQ(sim.DirectInputCreateA(kInstance, 0x0500, directInput, nullptr), DI_OK);
+// Runs `body` with the configuration interface as the machine offers it: DirectInput 5's on the gameport
+// machine; on the modern one, which refuses it as Wine does, DirectInput 8's, which no older object gives.
+// `*directInput` is a fresh DirectInput 5 object, released by the caller.
+template <typename Body>
+void WithJoyConfig(CSimPlatform& sim, IDirectInputA** directInput, Body body) {
+    ASSERT_EQ(sim.DirectInputCreateA(kInstance, 0x0500, directInput, nullptr), DI_OK);
     IDirectInputJoyConfig* config = nullptr;
-    EXPECT_EQ((*directInput)->QueryInterface(IID_IDirectInputJoyConfig, reinterpret_cast<void**>(&config)), S_OK);
-    return config;
+    const HRESULT dx5 = (*directInput)->QueryInterface(IID_IDirectInputJoyConfig, reinterpret_cast<void**>(&config));
+    if (sim.Machine().windows == SimWindows::Legacy) {
+        ASSERT_EQ(dx5, S_OK);
+        body(config);
+        config->Release();
+        return;
+    }
+    EXPECT_EQ(dx5, E_NOINTERFACE);
+    IDirectInputJoyConfig8* config8 = nullptr;
+    EXPECT_EQ((*directInput)->QueryInterface(IID_IDirectInputJoyConfig8, reinterpret_cast<void**>(&config8)),
+              E_NOINTERFACE);
+    IUnknown* directInput8 = nullptr;
+    ASSERT_EQ(sim.DirectInput8Create(kInstance, 0x0800, IID_IDirectInput8A, reinterpret_cast<void**>(&directInput8),
+                                     nullptr),
+              DI_OK);
+    ASSERT_EQ(directInput8->QueryInterface(IID_IDirectInputJoyConfig8, reinterpret_cast<void**>(&config8)), S_OK);
+    directInput8->Release();
+    body(config8);
+    config8->Release();
 }
 
 TEST(SimModernMachine, NamesLiveUnderTheCurrentUserAndPointIntoTheOemBranch) {
@@ -124,10 +144,10 @@ TEST(SimModernMachine, ConfigurationWritesNeedElevationOnlyWhereTheMachineSaysSo
             machine.joyConfigNeedsElevation = needs;
             CSimPlatform sim(machine);
             IDirectInputA* directInput = nullptr;
-            IDirectInputJoyConfig* config = JoyConfig(sim, &directInput);
-            ASSERT_EQ(config->SetCooperativeLevel(kOwner, DISCL_EXCLUSIVE | DISCL_BACKGROUND), DI_OK);
-            EXPECT_EQ(config->Acquire(), needs && !elevated ? DIERR_INSUFFICIENTPRIVS : DI_OK);
-            config->Release();
+            WithJoyConfig(sim, &directInput, [&](auto* config) {
+                ASSERT_EQ(config->SetCooperativeLevel(kOwner, DISCL_EXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+                EXPECT_EQ(config->Acquire(), needs && !elevated ? DIERR_INSUFFICIENTPRIVS : DI_OK);
+            });
             directInput->Release();
         }
     }
@@ -141,20 +161,23 @@ TEST(SimWindowsRules, DirectInputChecksItsInstanceVersionWindowAndFlagsAsWindows
         EXPECT_EQ(sim.DirectInputCreateA(nullptr, 0x0500, &created, nullptr), DIERR_INVALIDPARAM);
         EXPECT_EQ(created, nullptr);
         EXPECT_EQ(sim.DirectInputCreateA(kInstance, 0, &created, nullptr), DIERR_NOTINITIALIZED);
-        EXPECT_EQ(sim.DirectInputCreateA(kInstance, 0x0501, &created, nullptr), DIERR_BETADIRECTINPUTVERSION);
+        EXPECT_EQ(sim.DirectInputCreateA(kInstance, 0x0401, &created, nullptr), DIERR_BETADIRECTINPUTVERSION);
         EXPECT_EQ(sim.DirectInputCreateA(kInstance, 0x0800, &created, nullptr), DIERR_OLDDIRECTINPUTVERSION);
-        ASSERT_EQ(sim.DirectInputCreateA(kInstance, 0x0700, &created, nullptr), DI_OK);
-        created->Release();
+        // DirectInput 5's runtime on the gameport machine knows no later version.
+        const bool modern = machine.windows == SimWindows::Modern;
+        ASSERT_EQ(sim.DirectInputCreateA(kInstance, 0x0700, &created, nullptr), modern ? DI_OK : DIERR_OLDDIRECTINPUTVERSION);
+        if (modern) created->Release();
 
         sim.SetWindowCheck([](HWND hwnd) { return hwnd == kOwner; });
         IDirectInputA* directInput = nullptr;
-        IDirectInputJoyConfig* config = JoyConfig(sim, &directInput);
-        EXPECT_EQ(config->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND), DIERR_INVALIDPARAM);
-        ASSERT_EQ(config->SetCooperativeLevel(kOwner, DISCL_EXCLUSIVE | DISCL_BACKGROUND), DI_OK);
-        ASSERT_EQ(config->Acquire(), DI_OK);
         DIJOYCONFIG record = sim.StoredConfig(0);
-        EXPECT_EQ(config->SetConfig(0, AsJoyConfigParam(&record), DIJC_REGHWCONFIGTYPE | 0x100), DIERR_INVALIDPARAM);
-        config->Unacquire();
+        WithJoyConfig(sim, &directInput, [&](auto* config) {
+            EXPECT_EQ(config->SetCooperativeLevel(nullptr, DISCL_EXCLUSIVE | DISCL_BACKGROUND), DIERR_INVALIDPARAM);
+            ASSERT_EQ(config->SetCooperativeLevel(kOwner, DISCL_EXCLUSIVE | DISCL_BACKGROUND), DI_OK);
+            ASSERT_EQ(config->Acquire(), DI_OK);
+            EXPECT_EQ(config->SetConfig(0, AsJoyConfigParam(&record), DIJC_REGHWCONFIGTYPE | 0x100), DIERR_INVALIDPARAM);
+            config->Unacquire();
+        });
 
         IDirectInputDeviceA* device = nullptr;
         ASSERT_EQ(directInput->CreateDevice(record.guidInstance, &device, nullptr), DI_OK);
@@ -164,7 +187,6 @@ TEST(SimWindowsRules, DirectInputChecksItsInstanceVersionWindowAndFlagsAsWindows
                   E_HANDLE);
         EXPECT_EQ(device->SetCooperativeLevel(kOwner, DISCL_BACKGROUND | DISCL_EXCLUSIVE), DI_OK);
         device->Release();
-        config->Release();
         directInput->Release();
         EXPECT_EQ(sim.LiveInterfaces(), 0);
     }

@@ -343,7 +343,7 @@ run_real() {
 
   step "no controller under Wine: joystick 0 is not installed"
   expect_text 1013 "0: not installed!"
-  step "Wine's DirectInput has no joystick configuration interface: DirectInput shows 00000"
+  step "no controller: Wine's DirectInput 8 configuration interface knows no joystick 0; DirectInput shows 00000"
   local id
   for id in 1014 1015 1071 1072 1073 1074 1075 1076 1077 1078 1079 1080; do expect_text "$id" "00000"; done
   drive click 1012
