@@ -273,9 +273,7 @@ std::string Refused(const std::string& shownPath) {
 class ModernCleaner : public Cleaner {
 protected:
     void Machine(bool elevated) {
-        SimMachine machine = SimMachine::Modern(elevated);
-        machine.controllers.resize(3);  // the stick, the pad and the wheel these scenarios name
-        sim.Rebuild(machine);
+        sim.Rebuild(SimMachine::Modern(elevated));
         sim.SetClock([this] { return now; });
         ASSERT_TRUE(sim.AddKey(HKEY_CURRENT_USER, kStick + "\\0\\Type\\Axes\\0"));
         ASSERT_TRUE(sim.AddKey(HKEY_CURRENT_USER, kStick + "\\0\\Type\\Axes\\1"));
