@@ -63,8 +63,6 @@ public:
     // Moves an axis (index into the controller's axes): evdev's value and event, and joydev's event with
     // the correction the emulated kernel holds.
     void Move(Controller& c, int axis, int value);
-    // Another program's EVIOCSABS: the axis info changes and no event tells.
-    void SetAxisInfo(Controller& c, int axis, const input_absinfo& info);
 
     static std::string JsNode(const Controller& c) { return "/dev/input/js" + std::to_string(c.js); }
     static std::string EventNode(const Controller& c) { return "/dev/input/event" + std::to_string(c.event); }

@@ -1,5 +1,5 @@
-// Interposers in front of the C library's (and umockdev's) ioctl, read, stat and close; open is
-// interposed in emulated_input.cpp and counts through Enter/Leave.
+// Interposers in front of the C library's (and umockdev's) ioctl, read and stat; open is interposed in
+// emulated_input.cpp and counts through syscalls::Call too.
 #include "syscall_count.h"
 
 #include <dlfcn.h>
@@ -26,14 +26,12 @@ int Stop() {
     return t_count;
 }
 
-bool Enter() {
-    const bool counted = t_counting && t_depth == 0;
-    if (counted) ++t_count;
+Call::Call() {
+    if (t_counting && t_depth == 0) ++t_count;
     ++t_depth;
-    return counted;
 }
 
-void Leave(bool) { --t_depth; }
+Call::~Call() { --t_depth; }
 
 }  // namespace syscalls
 
@@ -50,32 +48,18 @@ extern "C" int ioctl(int fd, unsigned long request, ...) {
     void* arg = va_arg(args, void*);
     va_end(args);
     static const auto next = Next<int (*)(int, unsigned long, ...)>("ioctl");
-    const bool entered = syscalls::Enter();
-    const int result = next(fd, request, arg);
-    syscalls::Leave(entered);
-    return result;
+    const syscalls::Call counted;
+    return next(fd, request, arg);
 }
 
 extern "C" ssize_t read(int fd, void* buffer, size_t size) {
     static const auto next = Next<ssize_t (*)(int, void*, size_t)>("read");
-    const bool entered = syscalls::Enter();
-    const ssize_t result = next(fd, buffer, size);
-    syscalls::Leave(entered);
-    return result;
+    const syscalls::Call counted;
+    return next(fd, buffer, size);
 }
 
 extern "C" int stat(const char* path, struct stat* st) {
     static const auto next = Next<int (*)(const char*, struct stat*)>("stat");
-    const bool entered = syscalls::Enter();
-    const int result = next(path, st);
-    syscalls::Leave(entered);
-    return result;
-}
-
-extern "C" int close(int fd) {
-    static const auto next = Next<int (*)(int)>("close");
-    const bool entered = syscalls::Enter();
-    const int result = next(fd);
-    syscalls::Leave(entered);
-    return result;
+    const syscalls::Call counted;
+    return next(path, st);
 }
