@@ -461,7 +461,7 @@ HRESULT CLinuxPlatform::SetConfig(UINT number, const DIJOYCONFIG* config, DWORD 
         cal.max = static_cast<int32_t>(JoyPosAxis(hwv.jrvHardware.jpMax, i));
         cal.deadZone = JoyPosAxis(m_pendingDeadZone[number], i);
         AxisKernelState corrected;
-        if (!Calibrate(*joystick, i, cal, &corrected)) {
+        if (Calibrate(*joystick, i, cal, &corrected) != Line::Made) {
             continue;  // the kernel's correction of that axis stays as it is
         }
         wanted[i] = corrected;
@@ -479,23 +479,25 @@ HRESULT CLinuxPlatform::SetConfig(UINT number, const DIJOYCONFIG* config, DWORD 
     return DI_OK;
 }
 
-bool CLinuxPlatform::Calibrate(const KernelJoystick& joystick, int axis, const AxisCalibration& cal, AxisKernelState* out) {
+CLinuxPlatform::Line CLinuxPlatform::Calibrate(const KernelJoystick& joystick, int axis, const AxisCalibration& cal,
+                                               AxisKernelState* out) {
     const AxisKernelState& own = joystick.OwnState()[axis];
     if (own.info.minimum >= own.info.maximum) {
-        return false;  // a constant axis (or no evdev node to say its range): joydev leaves it uncorrected
+        return Line::None;  // a constant axis (or no evdev node to say its range): joydev leaves it uncorrected
     }
     if (linuxjoy::SameCalibration(cal, linuxjoy::IdentityOf(own.info))) {
         *out = own;  // the axis as the device reports it: the kernel's own correction and flat
-        return true;
+        return Line::Made;
     }
-    // Values out of order (half typed) are no line, and joydev must be able to compute the line it gets.
     AxisKernelState state;
-    if (!linuxjoy::CorrectionFor(cal, own.info, &state) ||
-        !linuxjoy::CorrectionFits(state.corr, own.info.minimum, own.info.maximum)) {
-        return false;
+    if (!linuxjoy::CorrectionFor(cal, own.info, &state)) {
+        return Line::None;  // values out of order (half typed) are no line
+    }
+    if (!linuxjoy::CorrectionFits(state.corr, own.info.minimum, own.info.maximum)) {
+        return Line::Overflows;
     }
     *out = state;
-    return true;
+    return Line::Made;
 }
 
 bool CLinuxPlatform::GetJoystickUnits(UINT uJoyID, JoystickUnits* units) {
@@ -521,13 +523,11 @@ bool CLinuxPlatform::CheckAxisCalibration(UINT uJoyID, int axis, LONG min, LONG 
     if (joystick == nullptr || axis < 0 || axis >= joystick->axes()) {
         return true;  // nothing would be written
     }
-    const input_absinfo& own = joystick->OwnState()[axis].info;
-    const AxisCalibration cal{min, center, max, deadZone};
     AxisKernelState state;
-    if (own.minimum >= own.maximum || linuxjoy::SameCalibration(cal, linuxjoy::IdentityOf(own)) ||
-        !linuxjoy::CorrectionFor(cal, own, &state) || linuxjoy::CorrectionFits(state.corr, own.minimum, own.maximum)) {
+    if (Calibrate(*joystick, axis, AxisCalibration{min, center, max, deadZone}, &state) != Line::Overflows) {
         return true;
     }
+    const input_absinfo& own = joystick->OwnState()[axis].info;
     if (why != nullptr && whySize > 0) {
         static const char kAxisNames[] = "XYZRUV";
         std::snprintf(why, whySize,

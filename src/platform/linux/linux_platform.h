@@ -74,8 +74,10 @@ private:
     void View(UINT number, DWORD* calFlags, JOYRANGE* range, JOYPOS* deadZone);
     bool HasCalibration(UINT number);
     // The kernel state for a calibration of one axis: the device's own for its identity, else joydev's
-    // line and evdev's info. False for a constant axis, values out of order, or a line joydev cannot compute.
-    static bool Calibrate(const linuxjoy::KernelJoystick& joystick, int axis, const linuxjoy::AxisCalibration& cal,
+    // line and evdev's info (Made). None for a constant axis or values out of order; Overflows for a line
+    // joydev's 32-bit arithmetic cannot compute over the axis's range. Only Made sets `out`.
+    enum class Line { Made, None, Overflows };
+    static Line Calibrate(const linuxjoy::KernelJoystick& joystick, int axis, const linuxjoy::AxisCalibration& cal,
                           linuxjoy::AxisKernelState* out);
     bool RestoreOwn(UINT number);
 
