@@ -28,12 +28,13 @@ for p in "${full_pkgs[@]}"; do installed "$p" || missing_full+=("$p"); done
 [ ${#missing[@]} -eq 0 ] && [ ${#missing_full[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]} ${missing_full[*]}"
+# Two builds may install at once (worktrees side by side): the second waits for the package lock.
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-$sudo apt-get update -qq
+$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
 if [ ${#missing[@]} -gt 0 ]; then
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}"
 fi
 if [ ${#missing_full[@]} -gt 0 ]; then
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing_full[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing_full[@]}"
 fi
