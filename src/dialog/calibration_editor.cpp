@@ -131,6 +131,7 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
 
         JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
         for (int i = 0; i < AXIS_COUNT; ++i) m_deadZone[i] = useDefaults ? kDefaultDeadZones[i] : JoyPosAxis(deadZone, i);
+        m_loadedUserValues = m_pJoystick->m_userValues;
         m_gridLoaded = TRUE;
     }
     UpdateData(FALSE);
@@ -141,6 +142,10 @@ void CPadwrightDlg::ApplyToDevice() {
     m_userValuesResult = S_OK;
     UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
+    // The user values record is written whole, but only its dead zones are edited: the rest must be what
+    // DirectInput holds. The joystick object opened since the load may hold a record it failed to read
+    // (emptied: every joystick's global range 0..0, no time-out); the load's is the one known good.
+    m_pJoystick->m_userValues = m_loadedUserValues;
     const DIJOYCONFIG before = m_pJoystick->m_config;
     const DIJOYUSERVALUES userValuesBefore = m_pJoystick->m_userValues;
 

@@ -41,6 +41,9 @@ public:
     BOOL m_calibrated[CALIBRATION_FLAG_COUNT] = {};
     // TRUE while the grid holds what was loaded from the selected joystick; only then does an edit write.
     BOOL m_gridLoaded = FALSE;
+    // The global user values as the grid's last load read them. An edit writes its dead zones onto these,
+    // never onto a record the joystick object failed to read (its DirectInput 8 route opens without one).
+    DIJOYUSERVALUES m_loadedUserValues = {};
     // The units of the selected joystick's calibration, as the platform tells them when the grid is first
     // loaded after a selection: per axis whether the device has it (an axis it lacks is never written),
     // the range the grid accepts, and what is shown and written for it while it is not marked calibrated
