@@ -303,7 +303,7 @@ bool CPadwrightDlg::EndPendingEdit() {
     return m_gridLoaded && !WriteBack();
 }
 
-void CPadwrightDlg::OnCalibrationEdited() {
+void CPadwrightDlg::WriteEdit() {
     if (!m_ready) return;
     if (!m_gridLoaded) {
         // The grid does not show this joystick's calibration (its load failed, or the joystick was not
@@ -313,21 +313,19 @@ void CPadwrightDlg::OnCalibrationEdited() {
         LoadFromDevice(FALSE);
         return;
     }
-    m_deferRefusal = TRUE;  // a keystroke: what cannot be applied waits for the end of the edit
     WriteBack();
+}
+
+void CPadwrightDlg::OnCalibrationEdited() {
+    m_deferRefusal = TRUE;  // a keystroke: what cannot be applied waits for the end of the edit
+    WriteEdit();
     m_deferRefusal = FALSE;
 }
 
 // A check box is a whole action: it ends an edit in progress, and what cannot be applied is told at once.
 void CPadwrightDlg::OnCalibrationFlagClicked() {
-    if (!m_ready) return;
     EndPendingEdit();
-    if (!m_gridLoaded) {
-        UpdateData(TRUE);
-        LoadFromDevice(FALSE);
-        return;
-    }
-    WriteBack();
+    WriteEdit();
 }
 
 void CPadwrightDlg::OnCalibrationEditEnded(UINT /*id*/) { EndPendingEdit(); }

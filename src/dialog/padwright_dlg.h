@@ -93,6 +93,7 @@ protected:
     void LoadFromDevice(BOOL useDefaults);
     void ApplyToDevice();
     bool WriteBack();
+    void WriteEdit();
     bool EndPendingEdit();
     void TakeUnits(const JOYREGHWVALUES& stored);
     bool FlagPresent(int flag) const;
