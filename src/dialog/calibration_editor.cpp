@@ -127,7 +127,7 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
     const auto noInterface = [this] { return !m_pJoystick->IsOpen() && m_pJoystick->LoadConfig() == DIERR_NOTINITIALIZED; };
     m_nothingStorable = FALSE;
     if (m_pJoystick && noInterface()) {
-        m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), FALSE);
+        OpenReader(0);
         m_nothingStorable = noInterface() ? TRUE : FALSE;
     }
     if (m_pJoystick && m_pJoystick->IsOpen() && ReloadRecords(*m_pJoystick)) {
