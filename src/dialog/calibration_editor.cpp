@@ -124,7 +124,9 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
     // Without a configuration interface the joystick object answers every load so (its records are
     // empty while it is not open), and nothing the grid shows could be stored. A failure that passes is
     // not taken for that: the object is opened once more first.
-    const auto noInterface = [this] { return !m_pJoystick->IsOpen() && m_pJoystick->LoadConfig() == DIERR_NOTINITIALIZED; };
+    const auto noInterface = [this] {
+        return !m_pJoystick->IsOpen() && m_pJoystick->LoadConfig() == DIERR_NOTINITIALIZED;
+    };
     m_nothingStorable = FALSE;
     if (m_pJoystick && noInterface()) {
         OpenReader(0);
@@ -147,7 +149,8 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
         }
 
         JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
-        for (int i = 0; i < AXIS_COUNT; ++i) m_deadZone[i] = useDefaults ? m_defaultDeadZone[i] : JoyPosAxis(deadZone, i);
+        for (int i = 0; i < AXIS_COUNT; ++i)
+            m_deadZone[i] = useDefaults ? m_defaultDeadZone[i] : JoyPosAxis(deadZone, i);
         m_loadedUserValues = m_pJoystick->m_userValues;
         m_gridLoaded = TRUE;
     }

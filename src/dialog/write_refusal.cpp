@@ -68,9 +68,10 @@ CString RefusalMessage(const WriteOutcome& outcome, int joystickId) {
     }
     CString message;
     if (refusal == static_cast<HRESULT>(DIERR_INSUFFICIENTPRIVS)) {
+        const std::string refused = JoinNames(outcome, joystickId, Names::RefusedOwn);
         message.Format("%s: changing %s needs administrator rights.\n\nThe values shown are those stored. Start "
                        "Padwright as an administrator to change them.",
-                       what.c_str(), stored.empty() ? JoinNames(outcome, joystickId, Names::RefusedOwn).c_str() : "them");
+                       what.c_str(), stored.empty() ? refused.c_str() : "them");
     } else if (refusal == static_cast<HRESULT>(E_ACCESSDENIED) && !outcome.AnySucceeded()) {
         // DIERR_OTHERAPPHASPRIO and DIERR_READONLY have the same code. Another program holding the
         // configuration refuses every part; where one was stored, it was something else.

@@ -318,8 +318,8 @@ TEST_F(ModernCleaner, AnAdministratorDeletesEveryConfirmedKeyInBothHives) {
         std::string listed = "Virtual HOTAS Stick (USB)\nVirtual Racing Wheel (USB)\n";
         for (int i = 0; i < byId; ++i) {
             const std::string id = "VID_1209&PID_600" + std::to_string(i);
-            ASSERT_TRUE(sim.SetValue(HKEY_CURRENT_USER, CSimPlatform::DeviceCalibrationKey(id), "Calibration", REG_BINARY,
-                                     "\0\0\0\0", 4));
+            ASSERT_TRUE(sim.SetValue(HKEY_CURRENT_USER, CSimPlatform::DeviceCalibrationKey(id), "Calibration",
+                                     REG_BINARY, "\0\0\0\0", 4));
             if (i < 6) listed += id + "\n";
         }
         const auto texts = Clear({IDYES, IDYES, IDYES, IDYES});

@@ -55,7 +55,8 @@ bool LosesDevice(SimCall call) {
 // Calls without which no configuration interface can be had: failing every time, the selection says so
 // in one line.
 bool DeniesConfigInterface(SimCall call) {
-    return call == SimCall::DirectInputCreate || call == SimCall::DirectInput8Create || call == SimCall::DIQueryInterface;
+    return call == SimCall::DirectInputCreate || call == SimCall::DirectInput8Create ||
+           call == SimCall::DIQueryInterface;
 }
 const char* const kNoInterface = "DirectInput offers no joystick configuration here, so the calibration of joystick ";
 
@@ -281,7 +282,8 @@ TEST(FaultSweep, StartUpWithAFailingCallOpensTheDialogAndWritesNothing) {
             const std::string& line = s.screen.line;
             EXPECT_TRUE(line == clean.screen.line || line == "0: not installed!" || line == "0: ") << line;
             const bool noInterface = !s.boxes.empty();
-            EXPECT_TRUE(s.screen.grid == clean.screen.grid || s.screen.grid == (noInterface ? nothingStorable : nothingLoaded))
+            EXPECT_TRUE(s.screen.grid == clean.screen.grid ||
+                        s.screen.grid == (noInterface ? nothingStorable : nothingLoaded))
                 << "X min shows " << s.screen.grid[0];
             EXPECT_EQ(s.writes, 0) << "start-up writes nothing";
             EXPECT_TRUE(OnlyNoInterfaceTold(s.boxes, call))
