@@ -53,7 +53,6 @@ void FltkHost::Impl::EnsureDisplay() {
     scale = ScaleForDpi((hdpi + vdpi) / 2.0);
     base = BaseUnitsForScale(scale);
     fontSize = DialogFontSize(base.x, DialogFontAverageWidth);
-    Fl::visible_focus(1);
     Fl_Window::default_xclass("padwright");
     if (pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) == 0)
         Fl::add_fd(wakePipe[0], FL_READ, DrainWakeCb, nullptr);
@@ -175,6 +174,7 @@ INT_PTR FltkHost::RunModal(const res::DialogTemplate& tmpl, HWND owner, DialogWi
         }
         if (d.owner) win.set_modal();
         win.show();
+        ShowKeyboardFocus();
         Control* focus = d.pendingFocus;
         if (!focus && focusDefault) {
             for (auto& c : d.controls)
