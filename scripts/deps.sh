@@ -11,7 +11,8 @@ for what in "$@"; do
     run) pkgs+=(libfltk1.3-dev xdg-utils fonts-liberation) ;;
     test) pkgs+=(libfltk1.3-dev fonts-liberation xvfb xdotool imagemagick x11-utils
                pkg-config umockdev libumockdev-dev) ;;
-    bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev clang-tidy cppcheck pkg-config umockdev libumockdev-dev) ;;
+    bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev clang-tidy cppcheck pkg-config umockdev libumockdev-dev
+                libfltk1.3-dev fonts-liberation xvfb) ;;
     win) pkgs+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 xvfb xdotool imagemagick x11-utils)
          full_pkgs+=(wine wine64 fonts-wine) ;;
     # dpkg-shlibdeps computes the .deb's dependencies; lintian and file check what comes out.

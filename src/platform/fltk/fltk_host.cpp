@@ -27,24 +27,32 @@ using res::ControlKind;
 
 // ---- FltkHost::Impl: the display, icons, posted messages and timers
 
+namespace {
+
+// The display, with the dialog font known to FLTK as kFont.
+void OpenDisplay() {
+    fl_open_display();
+    Fl::set_font(kFont, " Arial");  // the same name again changes nothing
+}
+
+}  // namespace
+
+double DialogFontAverageWidth(int size) {
+    OpenDisplay();
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    fl_font(kFont, size);
+    return fl_width(kAlphabet) / 52.0;
+}
+
 void FltkHost::Impl::EnsureDisplay() {
     if (displayReady) return;
     displayReady = true;
-    fl_open_display();
-    Fl::set_font(kFont, " Arial");
+    OpenDisplay();
     float hdpi = 0, vdpi = 0;
     Fl::screen_dpi(hdpi, vdpi, 0);
     scale = ScaleForDpi((hdpi + vdpi) / 2.0);
     base = BaseUnitsForScale(scale);
-    // The largest size whose average character is no wider than the base unit, so that texts fit
-    // the rectangles they were laid out for.
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    fontSize = 6;
-    for (int size = 6; size <= 64; ++size) {
-        fl_font(kFont, size);
-        if (fl_width(kAlphabet) / 52.0 <= base.x) fontSize = size;
-    }
-    Fl::visible_focus(1);
+    fontSize = DialogFontSize(base.x, DialogFontAverageWidth);
     Fl_Window::default_xclass("padwright");
     if (pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) == 0)
         Fl::add_fd(wakePipe[0], FL_READ, DrainWakeCb, nullptr);
@@ -166,6 +174,7 @@ INT_PTR FltkHost::RunModal(const res::DialogTemplate& tmpl, HWND owner, DialogWi
         }
         if (d.owner) win.set_modal();
         win.show();
+        ShowKeyboardFocus();
         Control* focus = d.pendingFocus;
         if (!focus && focusDefault) {
             for (auto& c : d.controls)
