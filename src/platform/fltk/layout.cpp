@@ -18,6 +18,8 @@ double ScaleForDpi(double dpi) {
 
 BaseUnits BaseUnitsForScale(double scale) { return {6.0 * scale, 13.0 * scale}; }
 
+int IconSizeForScale(double scale) { return static_cast<int>(std::lround(32 * scale)); }
+
 int DialogUnitsToPixelsX(int units, BaseUnits base) {
     return static_cast<int>(std::floor(units * base.x / 4.0 + 1e-9));
 }

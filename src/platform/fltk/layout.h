@@ -28,6 +28,8 @@ struct BaseUnits {
 // Unknown or implausible resolutions (0, negative, far beyond any screen) give 1.
 double ScaleForDpi(double dpi);
 BaseUnits BaseUnitsForScale(double scale);
+// A large icon (32 pixels at 96 dpi) at that scale: the About box draws its icon at this size.
+int IconSizeForScale(double scale);
 
 struct PixelRect {
     int x, y, w, h;
