@@ -3,7 +3,7 @@
 # tools would, without installing anything: package_test.sh PACKAGE_SH LINUX_BUILD MINGW_BUILD WORK VERSION
 # ./package runs it too, on its release builds, as the second of its two packagings.
 set -euo pipefail
-package_sh=$1 linux=$2 mingw=$3 work=$4 version=$5
+package_sh=$1 linux=$2 mingw=$3 work=$(realpath -m "$4") version=$5
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$(dirname "$package_sh")/.." && pwd)
 
