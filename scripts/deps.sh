@@ -15,8 +15,9 @@ for what in "$@"; do
                 libfltk1.3-dev fonts-liberation xvfb) ;;
     win) pkgs+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 xvfb xdotool imagemagick x11-utils)
          full_pkgs+=(wine wine64 fonts-wine) ;;
-    # dpkg-shlibdeps computes the .deb's dependencies; lintian and file check what comes out.
-    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file) ;;
+    # dpkg-shlibdeps computes the .deb's dependencies and dpkg-buildflags the hardening flags; lintian,
+    # file, appstreamcli (validate, compose) and desktop-file-validate check what comes out.
+    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file appstream appstream-compose desktop-file-utils) ;;
     *) echo "deps.sh: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

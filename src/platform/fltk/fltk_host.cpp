@@ -8,7 +8,6 @@
 #include "platform/fltk/fltk_host.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Pixmap.H>
 #include <FL/fl_draw.H>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include "platform/fltk/fltk_dialog.h"
 #include "platform/fltk/fltk_host_impl.h"
 #include "platform/fltk/fltk_message_box.h"
+#include "res/icon_art.h"
 
 namespace fltkhost {
 
@@ -61,18 +61,27 @@ void FltkHost::Impl::EnsureDisplay() {
 }
 
 const Icon* FltkHost::Impl::LoadIcon(int id, int size) {
-    const auto images = res::FindIcon(id);
-    if (images.empty()) return nullptr;
+    if (!res::HasIcon(id)) return nullptr;
     for (auto& icon : icons)
         if (icon->id == id && icon->size == size) return icon.get();
-    // The form of that size, else the nearest one scaled.
-    const res::IconImage* best = &images.front();
-    for (const res::IconImage& image : images)
-        if (std::abs(image.size - size) < std::abs(best->size - size)) best = &image;
-    Fl_Pixmap pixmap(best->xpm);
-    auto rgb = std::make_unique<Fl_RGB_Image>(&pixmap, FL_BACKGROUND_COLOR);
-    if (best->size != size) rgb.reset(static_cast<Fl_RGB_Image*>(rgb->copy(size, size)));
-    icons.push_back(std::make_unique<Icon>(Icon{id, size, std::move(rgb)}));
+    // Drawn at that size, over the dialog's background as a Windows icon is.
+    const res::Pixels pixels = res::DrawIcon(id, size);
+    if (pixels.argb.empty()) return nullptr;
+    uchar r = 0, g = 0, b = 0;
+    Fl::get_color(FL_BACKGROUND_COLOR, r, g, b);
+    auto* rgb = new uchar[pixels.argb.size() * 3];
+    for (size_t i = 0; i < pixels.argb.size(); ++i) {
+        const uint32_t argb = pixels.argb[i], alpha = argb >> 24;
+        const auto blend = [alpha](uint32_t over, uchar under) {
+            return static_cast<uchar>((over * alpha + under * (255 - alpha) + 127) / 255);
+        };
+        rgb[3 * i] = blend((argb >> 16) & 0xFF, r);
+        rgb[3 * i + 1] = blend((argb >> 8) & 0xFF, g);
+        rgb[3 * i + 2] = blend(argb & 0xFF, b);
+    }
+    auto image = std::make_unique<Fl_RGB_Image>(rgb, size, size, 3);
+    image->alloc_array = 1;  // the image frees the pixels
+    icons.push_back(std::make_unique<Icon>(Icon{id, size, std::move(image)}));
     return icons.back().get();
 }
 

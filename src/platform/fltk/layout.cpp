@@ -44,6 +44,8 @@ int DialogFontSize(double baseX, const std::function<double(int)>& averageWidth)
     return size;
 }
 
+int IconSizeForScale(double scale) { return static_cast<int>(std::lround(32 * scale)); }
+
 int DialogUnitsToPixelsX(int units, BaseUnits base) {
     return static_cast<int>(std::floor(units * base.x / 4.0 + 1e-9));
 }

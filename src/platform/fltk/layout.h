@@ -28,6 +28,8 @@ struct BaseUnits {
 // Unknown or implausible resolutions (0, negative, far beyond any screen) give 1.
 double ScaleForDpi(double dpi);
 BaseUnits BaseUnitsForScale(double scale);
+// A large icon (32 pixels at 96 dpi) at that scale: the About box draws its icon at this size.
+int IconSizeForScale(double scale);
 
 // The dialog font's size in pixels: the largest of 6..64 whose average character, `averageWidth(size)`,
 // is no wider than the base unit `baseX` (so that texts fit the rectangles laid out for them); 6 when
