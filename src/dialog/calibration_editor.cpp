@@ -1,6 +1,6 @@
 // The main dialog's calibration editor: the grid and dead zones loaded from the selected joystick,
-// every edit written back at once and read back, "Default values", and the reload when the joystick
-// configuration changes.
+// every edit written back at once and read back, a value the platform cannot apply held until the edit
+// ends, "Default values", and the reload when the joystick configuration changes.
 #include <cstdint>
 #include <cstring>
 
@@ -46,6 +46,7 @@ void CPadwrightDlg::TakeUnits(const JOYREGHWVALUES& stored) {
         LONG low = INT32_MIN;
         LONG high = INT32_MAX;
         m_axisPresent[i] = FALSE;
+        m_defaultDeadZone[i] = known && axis.hasDeadZone ? axis.deadZone : kDefaultDeadZones[i];
         if (known && units.gameport) {
             m_axisPresent[i] = TRUE;
             low = kCalibrationLow;
@@ -86,9 +87,11 @@ bool CPadwrightDlg::FlagPresent(int flag) const {
     return false;
 }
 
-// Asks the platform whether it can apply each calibrated axis that is about to change; the first it
-// cannot is told with the platform's reason, and nothing is written.
+// Asks the platform whether it can apply each calibrated axis that is about to change. When it cannot,
+// nothing is written; the platform's reason is told at once, or, while the user is typing, when the
+// edit ends (m_refusalPending).
 bool CPadwrightDlg::CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS& deadZone) {
+    m_refusalPending = FALSE;
     const JOYREGHWVALUES& before = m_pJoystick->m_config.hwc.hwv;
     const JOYPOS& deadZoneBefore = m_pJoystick->m_userValues.ruv.jpDeadZone;
     for (int i = 0; i < AXIS_COUNT; ++i) {
@@ -105,7 +108,12 @@ bool CPadwrightDlg::CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS&
         char why[512];
         if (!JoystickServices().CheckAxisCalibration(static_cast<UINT>(m_joystickId), i, min, center, max, zone, why,
                                                      sizeof(why))) {
-            AfxMessageBox(why, MB_OK);
+            m_applyRefused = TRUE;
+            if (m_deferRefusal) {
+                m_refusalPending = TRUE;  // "3" on the way to "30000": neither written nor told yet
+            } else {
+                AfxMessageBox(why, MB_OK);
+            }
             return false;
         }
     }
@@ -113,6 +121,17 @@ bool CPadwrightDlg::CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS&
 }
 
 void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
+    // Without a configuration interface the joystick object answers every load so (its records are
+    // empty while it is not open), and nothing the grid shows could be stored. A failure that passes is
+    // not taken for that: the object is opened once more first.
+    const auto noInterface = [this] {
+        return !m_pJoystick->IsOpen() && m_pJoystick->LoadConfig() == DIERR_NOTINITIALIZED;
+    };
+    m_nothingStorable = FALSE;
+    if (m_pJoystick && noInterface()) {
+        OpenReader(0);
+        m_nothingStorable = noInterface() ? TRUE : FALSE;
+    }
     if (m_pJoystick && m_pJoystick->IsOpen() && ReloadRecords(*m_pJoystick)) {
         const JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
         if (!m_unitsTaken) TakeUnits(hwv);
@@ -130,17 +149,56 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
         }
 
         JOYPOS deadZone = m_pJoystick->m_userValues.ruv.jpDeadZone;
-        for (int i = 0; i < AXIS_COUNT; ++i) m_deadZone[i] = useDefaults ? kDefaultDeadZones[i] : JoyPosAxis(deadZone, i);
+        for (int i = 0; i < AXIS_COUNT; ++i)
+            m_deadZone[i] = useDefaults ? m_defaultDeadZone[i] : JoyPosAxis(deadZone, i);
+        m_loadedUserValues = m_pJoystick->m_userValues;
         m_gridLoaded = TRUE;
     }
     UpdateData(FALSE);
+    ShowEditable();
+    if (m_nothingStorable && !m_nothingStorableTold) {
+        m_nothingStorableTold = TRUE;
+        CString reason;
+        reason.Format("DirectInput offers no joystick configuration here, so the calibration of joystick %d can be "
+                      "neither read nor changed.",
+                      m_joystickId);
+        AfxMessageBox(reason, MB_OK);
+    }
+}
+
+// Which controls take input: none of the grid, the dead zones and "Default values" while nothing can be
+// stored, and never the values and flag of an axis the device lacks. Disabled controls are drawn so.
+void CPadwrightDlg::ShowEditable() {
+    int state = m_nothingStorable ? 1 : 0;
+    for (int i = 0; i < AXIS_COUNT; ++i) state |= m_axisPresent[i] ? 2 << i : 0;
+    if (state == m_editableShown) return;
+    m_editableShown = state;
+    const auto enable = [this](int id, bool on) {
+        if (CWnd* control = GetDlgItem(id)) control->EnableWindow(on ? TRUE : FALSE);
+    };
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        for (int id : {IDC_CAL_MIN_X, IDC_CAL_CENTER_X, IDC_CAL_MAX_X}) {
+            enable(id + 2 * i, !m_nothingStorable && m_axisPresent[i]);
+            enable(id + 2 * i + 1, !m_nothingStorable && m_axisPresent[i]);  // its up-down
+        }
+        enable(IDC_DEADZONE_X + 2 * i, !m_nothingStorable);
+        enable(IDC_DEADZONE_X + 2 * i + 1, !m_nothingStorable);
+    }
+    for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k) enable(kCalibratedIds[k], !m_nothingStorable && FlagPresent(k));
+    enable(IDC_DEFAULT_VALUES, !m_nothingStorable);
 }
 
 void CPadwrightDlg::ApplyToDevice() {
     m_configResult = S_OK;  // nothing written yet: nothing refused
     m_userValuesResult = S_OK;
+    m_lastWrite = WriteOutcome{};
+    m_applyRefused = FALSE;
     UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
+    // The user values record is written whole, but only its dead zones are edited: the rest must be what
+    // DirectInput holds. The joystick object opened since the load may hold a record it failed to read
+    // (emptied: every joystick's global range 0..0, no time-out); the load's is the one known good.
+    m_pJoystick->m_userValues = m_loadedUserValues;
     const DIJOYCONFIG before = m_pJoystick->m_config;
     const DIJOYUSERVALUES userValuesBefore = m_pJoystick->m_userValues;
 
@@ -191,6 +249,10 @@ bool SameDeadZones(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) {
 // the write (the notification, or giving the write access back). A part that changed and that
 // DirectInput now holds as written counts as stored. The records keep what was written.
 void CPadwrightDlg::CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSERVALUES& userValuesBefore) {
+    WritePart& calibration = m_lastWrite.parts[kCalibrationPart];
+    WritePart& deadZones = m_lastWrite.parts[kDeadZonesPart];
+    calibration = {true, !SameCalibration(m_pJoystick->m_config, before), m_configResult};
+    deadZones = {true, !SameDeadZones(m_pJoystick->m_userValues, userValuesBefore), m_userValuesResult};
     if (m_configResult >= 0 && m_userValuesResult >= 0) return;
     const DIJOYCONFIG config = m_pJoystick->m_config;
     const DIJOYUSERVALUES userValues = m_pJoystick->m_userValues;
@@ -202,50 +264,52 @@ void CPadwrightDlg::CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSER
         m_userValuesResult = S_OK;
     m_pJoystick->m_config = config;
     m_pJoystick->m_userValues = userValues;
+    calibration.result = m_configResult;
+    deadZones.result = m_userValuesResult;
 }
 
-// Tells what of a write-back Windows refused: the calibration (the configuration), the dead zones (the
-// user values) or both, and the likely cause, so that the user knows what the values shown are.
-void CPadwrightDlg::TellRefusedSave(HRESULT configResult, HRESULT userValuesResult) {
-    if ((configResult >= 0 && userValuesResult >= 0) || m_refusalTold) return;
+// Tells what of a write-back Windows refused, once per selection: only the parts the user changed that
+// were not stored, and a cause that can be true (RefusalMessage).
+void CPadwrightDlg::TellRefusedSave(const WriteOutcome& outcome) {
+    if (!outcome.AnyRefused() || m_refusalTold) return;
     m_refusalTold = TRUE;
-    const HRESULT refusal = configResult < 0 ? configResult : userValuesResult;
-    const bool administrator = refusal == static_cast<HRESULT>(DIERR_INSUFFICIENTPRIVS);
-    CString what;
-    if (configResult < 0 && userValuesResult < 0) {
-        what.Format("Windows did not store the change to joystick %d", m_joystickId);
-    } else if (configResult < 0) {
-        what.Format("Windows stored the dead zones, but not the calibration of joystick %d", m_joystickId);
-    } else {
-        what.Format("Windows stored the calibration of joystick %d, but not the dead zones", m_joystickId);
-    }
-    CString message;
-    if (administrator) {
-        message.Format("%s: changing %s needs administrator rights.\n\nThe values shown are those stored. Start "
-                       "Padwright as an administrator to change them.",
-                       what.c_str(), configResult < 0 && userValuesResult < 0 ? "its calibration" : "them");
-    } else if (refusal == static_cast<HRESULT>(E_ACCESSDENIED)) {
-        // DIERR_OTHERAPPHASPRIO and DIERR_READONLY have the same code.
-        message.Format("%s: another program probably holds the joystick configuration (error 0x%08lX).\n\nThe "
-                       "values shown are those stored. Close other programs that use the joystick and try again.",
-                       what.c_str(), static_cast<unsigned long>(static_cast<DWORD>(refusal)));
-    } else {
-        message.Format("%s (error 0x%08lX).\n\nThe values shown are those stored.", what.c_str(),
-                       static_cast<unsigned long>(static_cast<DWORD>(refusal)));
-    }
-    AfxMessageBox(message, MB_OK);
+    AfxMessageBox(RefusalMessage(outcome, m_joystickId), MB_OK);
 }
 
 void CPadwrightDlg::OnDefaultValues() {
+    EndPendingEdit();
     LoadFromDevice(TRUE);
     ApplyToDevice();
     if (m_configResult < 0 || m_userValuesResult < 0) {
+        const WriteOutcome outcome = m_lastWrite;
         LoadFromDevice(FALSE);  // show what is stored, not the defaults that were refused
-        TellRefusedSave(m_configResult, m_userValuesResult);
+        TellRefusedSave(outcome);
     }
 }
 
-void CPadwrightDlg::OnCalibrationEdited() {
+// Writes the grid, reloads what is stored and writes that again, then tells a refused write. Returns
+// false when the platform could not apply the values: nothing was written, and, while the user is typing,
+// the grid keeps what is typed.
+bool CPadwrightDlg::WriteBack() {
+    ApplyToDevice();
+    if (m_refusalPending) return false;
+    const bool accepted = !m_applyRefused;
+    const WriteOutcome outcome = m_lastWrite;  // whether the edit itself was stored
+    LoadFromDevice(FALSE);
+    ApplyToDevice();
+    TellRefusedSave(outcome);
+    return accepted;
+}
+
+// The end of an edit with a value the platform could not apply: it is tried once more, and told if it
+// still cannot be, with the grid showing what is stored. Returns true when it was told.
+bool CPadwrightDlg::EndPendingEdit() {
+    if (!m_refusalPending) return false;
+    m_refusalPending = FALSE;
+    return m_gridLoaded && !WriteBack();
+}
+
+void CPadwrightDlg::WriteEdit() {
     if (!m_ready) return;
     if (!m_gridLoaded) {
         // The grid does not show this joystick's calibration (its load failed, or the joystick was not
@@ -255,12 +319,33 @@ void CPadwrightDlg::OnCalibrationEdited() {
         LoadFromDevice(FALSE);
         return;
     }
-    ApplyToDevice();
-    const HRESULT configResult = m_configResult;  // whether the edit itself was stored
-    const HRESULT userValuesResult = m_userValuesResult;
-    LoadFromDevice(FALSE);
-    ApplyToDevice();
-    TellRefusedSave(configResult, userValuesResult);
+    WriteBack();
+}
+
+void CPadwrightDlg::OnCalibrationEdited() {
+    m_deferRefusal = TRUE;  // a keystroke: what cannot be applied waits for the end of the edit
+    WriteEdit();
+    m_deferRefusal = FALSE;
+}
+
+// A check box is a whole action: it ends an edit in progress, and what cannot be applied is told at once.
+void CPadwrightDlg::OnCalibrationFlagClicked() {
+    EndPendingEdit();
+    WriteEdit();
+}
+
+void CPadwrightDlg::OnCalibrationEditEnded(UINT /*id*/) { EndPendingEdit(); }
+
+// Enter ends the edit too; when that tells a value that could not be applied, the dialog stays open with
+// the stored values on show, as it does for a value that fails its check.
+void CPadwrightDlg::OnOK() {
+    if (EndPendingEdit()) return;
+    CDialog::OnOK();
+}
+
+void CPadwrightDlg::OnCancel() {
+    EndPendingEdit();
+    CDialog::OnCancel();
 }
 
 LRESULT CPadwrightDlg::OnJoyConfigChanged(WPARAM, LPARAM) {

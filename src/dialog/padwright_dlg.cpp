@@ -111,11 +111,11 @@ BEGIN_MESSAGE_MAP(CPadwrightDlg, CDialog)
     ON_BN_CLICKED(IDC_DEFAULT_VALUES, OnDefaultValues)
     ON_WM_TIMER()
     ON_BN_CLICKED(IDC_NEXT, OnNext)
-    ON_BN_CLICKED(IDC_CALIBRATED_R, OnCalibrationEdited)
-    ON_BN_CLICKED(IDC_CALIBRATED_U, OnCalibrationEdited)
-    ON_BN_CLICKED(IDC_CALIBRATED_V, OnCalibrationEdited)
-    ON_BN_CLICKED(IDC_CALIBRATED_Z, OnCalibrationEdited)
-    ON_BN_CLICKED(IDC_CALIBRATED_XY, OnCalibrationEdited)
+    ON_BN_CLICKED(IDC_CALIBRATED_R, OnCalibrationFlagClicked)
+    ON_BN_CLICKED(IDC_CALIBRATED_U, OnCalibrationFlagClicked)
+    ON_BN_CLICKED(IDC_CALIBRATED_V, OnCalibrationFlagClicked)
+    ON_BN_CLICKED(IDC_CALIBRATED_Z, OnCalibrationFlagClicked)
+    ON_BN_CLICKED(IDC_CALIBRATED_XY, OnCalibrationFlagClicked)
     ON_EN_UPDATE(IDC_DEADZONE_X + 0, OnCalibrationEdited)
     ON_EN_UPDATE(IDC_DEADZONE_X + 2, OnCalibrationEdited)
     ON_EN_UPDATE(IDC_DEADZONE_X + 4, OnCalibrationEdited)
@@ -141,6 +141,8 @@ BEGIN_MESSAGE_MAP(CPadwrightDlg, CDialog)
     ON_EN_UPDATE(IDC_CAL_MIN_X + 10, OnCalibrationEdited)
     ON_EN_UPDATE(IDC_CAL_CENTER_X + 10, OnCalibrationEdited)
     ON_EN_UPDATE(IDC_CAL_MAX_X + 10, OnCalibrationEdited)
+    // The edits' ids run from the X dead zone to the V maximum, their up-downs between them.
+    ON_CONTROL_RANGE(EN_KILLFOCUS, IDC_DEADZONE_X, IDC_CAL_MAX_X + 10, OnCalibrationEditEnded)
     ON_BN_CLICKED(IDC_CLEAR_CALIBRATION, OnClearCalibration)
     ON_REGISTERED_MESSAGE(WM_JOYCONFIGCHANGED, OnJoyConfigChanged)
 END_MESSAGE_MAP()
@@ -161,6 +163,16 @@ CPadwrightDlg::~CPadwrightDlg() {
 void CPadwrightDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Text(pDX, IDC_POLLED_DEVICE, m_polledDevice);
+    if (m_nothingStorable) {
+        // Nothing can be stored: the grid, the flags and the dead zones show nothing, and nothing is read
+        // back from them.
+        if (pDX->m_bSaveAndValidate) return;
+        CString none;
+        BOOL unticked = FALSE;
+        for (int id = IDC_DEADZONE_X; id <= IDC_CAL_MAX_X + 2 * (AXIS_COUNT - 1); id += 2) DDX_Text(pDX, id, none);
+        for (int k = 0; k < CALIBRATION_FLAG_COUNT; ++k) DDX_Check(pDX, kCalibratedIds[k], unticked);
+        return;
+    }
     for (int i = 0; i < AXIS_COUNT; ++i) {
         DDX_Text(pDX, IDC_CAL_MIN_X + 2 * i,    m_calMin[i]);
         DDV_MinMaxLong(pDX, m_calMin[i],        m_calLow[i], m_calHigh[i]);
@@ -245,6 +257,7 @@ HICON CPadwrightDlg::OnQueryDragIcon() { return m_hIcon; }
 // ---- Device selection
 
 void CPadwrightDlg::OnNext() {
+    EndPendingEdit();  // told about the joystick it was typed for
     m_joystickId = (m_joystickId + 1) & 15;
     delete m_pJoystick;
     delete m_pRawJoystick;
@@ -262,6 +275,7 @@ void CPadwrightDlg::OnNext() {
     m_gridLoaded = FALSE;
     m_unitsTaken = FALSE;
     m_refusalTold = FALSE;
+    m_nothingStorableTold = FALSE;
     LoadFromDevice(FALSE);
 }
 

@@ -5,6 +5,7 @@
 #include "framework/afxwin.h"
 #include "framework/ddx.h"
 #include "joystick/platform_api.h"
+#include "dialog/write_refusal.h"
 #include "res/resource.h"
 
 class CDIJoystick;
@@ -52,6 +53,9 @@ public:
     BOOL m_calibrated[CALIBRATION_FLAG_COUNT] = {};
     // TRUE while the grid holds what was loaded from the selected joystick; only then does an edit write.
     BOOL m_gridLoaded = FALSE;
+    // The global user values as the grid's last load read them. An edit writes its dead zones onto these,
+    // never onto a record the joystick object failed to read (its DirectInput 8 route opens without one).
+    DIJOYUSERVALUES m_loadedUserValues = {};
     // The units of the selected joystick's calibration, as the platform tells them when the grid is first
     // loaded after a selection: per axis whether the device has it (an axis it lacks is never written),
     // the range the grid accepts, and what is shown and written for it while it is not marked calibrated
@@ -65,11 +69,27 @@ public:
     LONG m_uncalMin[AXIS_COUNT] = {};
     LONG m_uncalCenter[AXIS_COUNT] = {};
     LONG m_uncalMax[AXIS_COUNT] = {};
+    // What "Default values" shows and writes as each axis's dead zone: the axis's own where the platform
+    // tells one (the kernel: its flat), else 5, 5, 0, 0, 0, 0.
+    DWORD m_defaultDeadZone[AXIS_COUNT] = {5, 5, 0, 0, 0, 0};
     // The results of the last write-back (S_OK for a part not written, and for both when nothing was
-    // written), and whether a refused write was told since the selection.
+    // written), what it changed, and whether a refused write was told since the selection.
     HRESULT m_configResult = S_OK;
     HRESULT m_userValuesResult = S_OK;
+    WriteOutcome m_lastWrite;
     BOOL m_refusalTold = FALSE;
+    // While the user types in a field, a value the platform cannot apply is neither written nor told:
+    // m_deferRefusal says a keystroke is being handled, m_refusalPending that such a value waits for the
+    // end of the edit (focus leaving, Enter, "&Next", closing), which tells it once if it still cannot be
+    // applied and shows what is stored.
+    BOOL m_deferRefusal = FALSE;
+    BOOL m_refusalPending = FALSE;
+    BOOL m_applyRefused = FALSE;  // the last write-back met a value the platform cannot apply
+    // No configuration interface could be had for the selected joystick: nothing can be stored, so the
+    // grid and the dead zones are disabled and empty, and the reason is told once per selection.
+    BOOL m_nothingStorable = FALSE;
+    BOOL m_nothingStorableTold = FALSE;
+    int m_editableShown = -1;  // which controls ShowEditable last enabled, as it encodes them
     CString m_diCooked[AXIS_COUNT];
     CString m_diRaw[AXIS_COUNT];
     HICON m_hIcon;
@@ -85,11 +105,15 @@ protected:
     void ReadReader(int reader, CString (&out)[AXIS_COUNT]);
     void LoadFromDevice(BOOL useDefaults);
     void ApplyToDevice();
+    bool WriteBack();
+    void WriteEdit();
+    bool EndPendingEdit();
     void TakeUnits(const JOYREGHWVALUES& stored);
     bool FlagPresent(int flag) const;
     bool CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS& deadZone);
     void CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSERVALUES& userValuesBefore);
-    void TellRefusedSave(HRESULT configResult, HRESULT userValuesResult);
+    void TellRefusedSave(const WriteOutcome& outcome);
+    void ShowEditable();
 
     void OnSysCommand(UINT nID, LPARAM lParam);
     void OnPaint();
@@ -98,6 +122,10 @@ protected:
     void OnTimer(UINT nIDEvent);
     void OnNext();
     void OnCalibrationEdited();
+    void OnCalibrationFlagClicked();
+    void OnCalibrationEditEnded(UINT id);
+    void OnOK() override;
+    void OnCancel() override;
     void OnClearCalibration();
     LRESULT OnJoyConfigChanged(WPARAM wParam, LPARAM lParam);
 

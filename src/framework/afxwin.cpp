@@ -97,6 +97,7 @@ BOOL CWnd::IsIconic() const { return AfxGetHost().IsIconic(m_hWnd); }
 void CWnd::GetClientRect(LPRECT rect) const { AfxGetHost().GetClientRect(m_hWnd, rect); }
 
 void CWnd::SetFocus() { AfxGetHost().SetFocus(m_hWnd); }
+BOOL CWnd::EnableWindow(BOOL enable) { return AfxGetHost().EnableControl(m_hWnd, enable); }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return AfxGetHost().Send(m_hWnd, message, wParam, lParam);

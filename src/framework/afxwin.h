@@ -58,9 +58,14 @@ protected:                                           \
     {WM_COMMAND, 0, (UINT)(id), (UINT)(id), nullptr, PW_HANDLER(self->memberFxn(); return 0;)},
 #define ON_CONTROL(code, id, memberFxn) \
     {WM_COMMAND, (UINT)(code), (UINT)(id), (UINT)(id), nullptr, PW_HANDLER(self->memberFxn(); return 0;)},
+// One handler for a notification from every control whose id lies in id..idLast; it gets the id.
+#define ON_CONTROL_RANGE(code, id, idLast, memberFxn)                                  \
+    {WM_COMMAND, (UINT)(code), (UINT)(id), (UINT)(idLast), nullptr,                   \
+     PW_HANDLER(self->memberFxn((UINT)LOWORD(wParam)); return 0;)},
 #define ON_BN_CLICKED(id, memberFxn) ON_CONTROL(BN_CLICKED, id, memberFxn)
 #define ON_EN_UPDATE(id, memberFxn) ON_CONTROL(EN_UPDATE, id, memberFxn)
 #define ON_EN_CHANGE(id, memberFxn) ON_CONTROL(EN_CHANGE, id, memberFxn)
+#define ON_EN_KILLFOCUS(id, memberFxn) ON_CONTROL(EN_KILLFOCUS, id, memberFxn)
 #define ON_WM_SYSCOMMAND() \
     {WM_SYSCOMMAND, 0, 0, 0, nullptr, PW_HANDLER(self->OnSysCommand((UINT)wParam, lParam); return 0;)},
 #define ON_WM_PAINT() {WM_PAINT, 0, 0, 0, nullptr, PW_HANDLER(self->OnPaint(); return 0;)},
@@ -109,6 +114,8 @@ public:
     BOOL IsIconic() const;
     void GetClientRect(LPRECT rect) const;
     void SetFocus();
+    // A disabled control takes no input and is drawn so; returns whether it was disabled before.
+    BOOL EnableWindow(BOOL enable = TRUE);
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
     bool HostMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;

@@ -48,6 +48,9 @@ public:
     virtual UINT GetCheck(HWND button) = 0;
     virtual void SetCheck(HWND button, UINT state) = 0;
     virtual void SetFocus(HWND wnd) = 0;
+    // Enables or disables a control: a disabled one takes no input (no typing, clicks or steps) and is
+    // drawn greyed. Returns TRUE when it was disabled before, as Windows' EnableWindow does.
+    virtual BOOL EnableControl(HWND wnd, BOOL enable) = 0;
     virtual void SetEditSel(HWND edit, int start, int end) = 0;  // end -1: to the end of the text
     virtual void SetSpinRange(HWND updown, int lower, int upper) = 0;
     virtual LRESULT Send(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;

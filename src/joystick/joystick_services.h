@@ -14,6 +14,10 @@ struct JoystickAxisUnits {
     bool present = false;  // the device has this axis, and it moves over more than one value
     LONG min = 0;          // the lowest and highest value the axis reports
     LONG max = 0;
+    // The axis's own dead zone in percent, where the platform keeps one per axis (the kernel: its flat):
+    // what "Default values" gives it. Without one, the editor's defaults apply.
+    bool hasDeadZone = false;
+    DWORD deadZone = 0;
 };
 struct JoystickUnits {
     bool gameport = false;  // calibration kept in a gameport driver's numbers (travel about 0..655)

@@ -308,34 +308,38 @@ TEST_F(ModernCleaner, AStandardUserDeletesTheUsersKeysAndIsToldTheMachinesNeedsA
 }
 
 // The settings key in both hives, and DirectInput's calibration of ten devices, eight of them known
-// only by their hardware id: one question names the first eight and counts the rest.
+// only by their hardware id: one question names the first eight and counts the rest. With exactly eight,
+// all eight are named and none counted.
 TEST_F(ModernCleaner, AnAdministratorDeletesEveryConfirmedKeyInBothHives) {
-    Machine(true);
-    ASSERT_TRUE(sim.AddKey(HKEY_LOCAL_MACHINE, kModernSettings));
-    std::string listed = "Virtual HOTAS Stick (USB)\nVirtual Racing Wheel (USB)\n";
-    for (int i = 0; i < 8; ++i) {
-        const std::string id = "VID_1209&PID_600" + std::to_string(i);
-        ASSERT_TRUE(sim.SetValue(HKEY_CURRENT_USER, CSimPlatform::DeviceCalibrationKey(id), "Calibration", REG_BINARY,
-                                 "\0\0\0\0", 4));
-        if (i < 6) listed += id + "\n";
+    for (const int byId : {6, 8}) {
+        SCOPED_TRACE(std::to_string(byId + 2) + " devices");
+        Machine(true);
+        ASSERT_TRUE(sim.AddKey(HKEY_LOCAL_MACHINE, kModernSettings));
+        std::string listed = "Virtual HOTAS Stick (USB)\nVirtual Racing Wheel (USB)\n";
+        for (int i = 0; i < byId; ++i) {
+            const std::string id = "VID_1209&PID_600" + std::to_string(i);
+            ASSERT_TRUE(sim.SetValue(HKEY_CURRENT_USER, CSimPlatform::DeviceCalibrationKey(id), "Calibration",
+                                     REG_BINARY, "\0\0\0\0", 4));
+            if (i < 6) listed += id + "\n";
+        }
+        const auto texts = Clear({IDYES, IDYES, IDYES, IDYES});
+        const std::vector<std::string> expected = {kRemoveQuestion,
+                                                   kRemoved,
+                                                   Question(kModernCal),
+                                                   "Calibration found and deleted.",
+                                                   Question(kUser + kModernCal),
+                                                   "Calibration found and deleted.",
+                                                   DevicesQuestion(listed + (byId > 6 ? "and 2 more\n" : "")),
+                                                   "Calibration found and deleted.",
+                                                   kAllDeleted};
+        EXPECT_EQ(texts, expected);
+        for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+            EXPECT_FALSE(sim.KeyExists(hive, kModernCal)) << (hive == HKEY_CURRENT_USER ? "user" : "machine");
+        EXPECT_FALSE(sim.KeyExists(HKEY_LOCAL_MACHINE, kModernSettings));
+        for (const std::string& key : {kStick, kWheel, CSimPlatform::DeviceCalibrationKey("VID_1209&PID_6007")})
+            EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, key)) << key;
+        EXPECT_EQ(sim.OpenKeyHandles(), 0u);
     }
-    const auto texts = Clear({IDYES, IDYES, IDYES, IDYES});
-    const std::vector<std::string> expected = {kRemoveQuestion,
-                                               kRemoved,
-                                               Question(kModernCal),
-                                               "Calibration found and deleted.",
-                                               Question(kUser + kModernCal),
-                                               "Calibration found and deleted.",
-                                               DevicesQuestion(listed + "and 2 more\n"),
-                                               "Calibration found and deleted.",
-                                               kAllDeleted};
-    EXPECT_EQ(texts, expected);
-    for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
-        EXPECT_FALSE(sim.KeyExists(hive, kModernCal)) << (hive == HKEY_CURRENT_USER ? "user" : "machine");
-    EXPECT_FALSE(sim.KeyExists(HKEY_LOCAL_MACHINE, kModernSettings));
-    for (const std::string& key : {kStick, kWheel, CSimPlatform::DeviceCalibrationKey("VID_1209&PID_6007")})
-        EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, key)) << key;
-    EXPECT_EQ(sim.OpenKeyHandles(), 0u);
 }
 
 // The settings key also under the local machine, where a standard user may not delete it: the user's

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "../support/session.h"
+#include "platform/sim/sim_internal.h"
 
 namespace {
 
@@ -23,14 +24,16 @@ protected:
 };
 
 TEST_F(Today, NamesComeFromTheCurrentUsersSettingsThroughTheOemBranch) {
-    // The gamepad's display name only under HKEY_CURRENT_USER; the wheel's OEM key without a name.
+    // The gamepad's display name only under HKEY_CURRENT_USER; the wheel's OEM key without a name; the
+    // stick named in both hives, where the local machine's name is the one shown.
+    ASSERT_TRUE(sim.SetStringValue(HKEY_CURRENT_USER, kOem + "\\VID_1209&PID_5701", "OEMName", "Stick (per user)"));
     ASSERT_TRUE(sim.SetStringValue(HKEY_CURRENT_USER, kOem + "\\VID_1209&PID_5702", "OEMName", "Pad (per user)"));
     ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5702", "OEMName", REG_DWORD, "\1\0\0\0", 4));
     ASSERT_TRUE(sim.SetValue(HKEY_LOCAL_MACHINE, kOem + "\\VID_1209&PID_5703", "OEMName", REG_DWORD, "\1\0\0\0", 4));
     // A leftover, empty settings key under the local machine hides none of the user's names.
     ASSERT_TRUE(sim.AddKey(HKEY_LOCAL_MACHINE, std::string(CSimPlatform::kJoystickBase) + "\\DINPUT.DLL\\CurrentJoystickSettings"));
     Run([&](Window& w) {
-        EXPECT_EQ(Line(w), "0: Virtual HOTAS Stick (USB)");
+        EXPECT_EQ(Line(w), "0: Virtual HOTAS Stick (USB)") << "named in both hives: the local machine's name";
         w.Click(IDC_NEXT);
         EXPECT_EQ(Line(w), "1: Pad (per user)") << "a key without the name under HKLM, the name under HKCU";
         w.Click(IDC_NEXT);
@@ -42,6 +45,13 @@ TEST_F(Today, NamesComeFromTheCurrentUsersSettingsThroughTheOemBranch) {
 }
 
 TEST_F(Today, ASixteenBitCalibrationIsEditedInItsOwnUnits) {
+    // The 10-bit pad with X and Y calibrated under the X/Y flag alone, Y stored beyond the pad's range.
+    DIJOYCONFIG pad = sim.StoredConfig(1);
+    pad.hwc.hwv.dwCalFlags = JOY_ISCAL_XY;
+    pad.hwc.hwv.jrvHardware.jpMin = {0, 0, 0, 0, 0, 0};
+    pad.hwc.hwv.jrvHardware.jpCenter = {511, 550, 0, 0, 0, 0};
+    pad.hwc.hwv.jrvHardware.jpMax = {1023, 1100, 0, 0, 0, 0};
+    sim.StoreConfig(1, pad);
     Run([&](Window& w) {
         EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535");
         EXPECT_EQ(w.SpinRange(IDC_CAL_MAX_X + 1), std::make_pair(0, 65535));
@@ -54,6 +64,13 @@ TEST_F(Today, ASixteenBitCalibrationIsEditedInItsOwnUnits) {
         EXPECT_EQ(w.FocusId(), IDC_CAL_MIN_X + 2);
         EXPECT_EQ(Stored().jpMin.dwY, 0u);
         EXPECT_EQ(Stored().jpMax.dwX, 60000u);
+
+        // A stored value beyond the axis widens its check: an edit of another field is not refused for it.
+        w.Click(IDC_NEXT);
+        w.Paste(IDC_CAL_MAX_X, "1000");
+        EXPECT_EQ(Boxes().size(), 1u);
+        EXPECT_EQ(Stored(1).jpMax.dwX, 1000u);
+        EXPECT_EQ(Stored(1).jpMax.dwY, 1100u);
     });
 }
 
@@ -107,6 +124,19 @@ TEST_F(Today, UncalibratedAxesKeepTheirOwnRangeAndDefaultsWriteNoGameportNumbers
         EXPECT_EQ(Stored().jpCenter.dwV, 32767u);
         EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535");
         EXPECT_TRUE(Boxes().empty());
+
+        // Another controller takes the 10-bit pad's number, an 8-bit one, and the change is announced:
+        // the grid takes the new controller's units.
+        w.Click(IDC_NEXT);
+        EXPECT_EQ(w.SpinRange(IDC_CAL_MAX_X + 1), std::make_pair(0, 1023));
+        CSimPlatform::Impl::Device& device = sim.impl().devices[1];
+        device.nominalCenter = 127;
+        device.nominalMax = 255;
+        w.Send(sim.ConfigChangedMessage());
+        EXPECT_EQ(w.SpinRange(IDC_CAL_MAX_X + 1), std::make_pair(0, 255));
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_EQ(Stored(1).jpMax.dwX, 255u);
+        EXPECT_EQ(w.Text(IDC_CAL_CENTER_X), "127");
     });
 }
 
@@ -156,8 +186,13 @@ TEST_F(Today, EachPadIsEditedInItsOwnUnitsAndOrdinaryActionsKeepWhatGamesRead) {
             EXPECT_EQ(Boxes().back(), "Please enter an integer between 0 and " + std::to_string(pad.max) + ".");
             EXPECT_EQ(Stored(pad.number).jpMax.dwX, static_cast<DWORD>(pad.max));
 
+            // An axis the pad lacks takes no input: its box and fields are disabled.
+            EXPECT_EQ(w.Enabled(IDC_CALIBRATED_V), pad.axes == 6);
+            EXPECT_EQ(w.Enabled(IDC_CAL_MIN_X + 2 * 5), pad.axes == 6);
+            EXPECT_EQ(w.Enabled(IDC_CAL_MAX_X + 2 * 5 + 1), pad.axes == 6);
+            EXPECT_TRUE(w.Enabled(IDC_DEADZONE_X + 2 * 5));
             w.Click(IDC_CALIBRATED_V);
-            EXPECT_EQ(w.Checked(IDC_CALIBRATED_V), pad.axes == 6) << "a box for an axis the pad lacks unticks";
+            EXPECT_EQ(w.Checked(IDC_CALIBRATED_V), pad.axes == 6);
             EXPECT_EQ(Flags(pad.number) & JOY_ISCAL_V, pad.axes == 6 ? DWORD{JOY_ISCAL_V} : 0u);
 
             w.Click(IDC_DEFAULT_VALUES);
@@ -169,19 +204,82 @@ TEST_F(Today, EachPadIsEditedInItsOwnUnitsAndOrdinaryActionsKeepWhatGamesRead) {
     });
 }
 
-// Only the dead zones refused, as when another program holds the joystick configuration: the
-// calibration is stored and shown, and the box says exactly that.
-TEST_F(Today, APartlyRefusedWriteSaysWhatWasStoredAndTheLikelyCause) {
-    sim.FailCall(SimCall::SetUserValues, E_ACCESSDENIED, CSimPlatform::kAlways);
+// A refusal names only what the user changed and was not stored, with a cause that can be true: the
+// dead zones refused alone, left unchanged by an edit of the calibration, are not told; "another program"
+// is said only when no part of the write was stored. Each case on a selection of its own, as a refusal
+// is told once per selection.
+TEST_F(Today, ARefusalNamesOnlyWhatWasChangedAndNotStoredWithACauseThatCanBeTrue) {
+    const std::string shown = ".\n\nThe values shown are those stored.";
+    const std::string notStored = "Windows did not store the change to joystick 0";
+    struct Case {
+        HRESULT config;      // SetConfig's answer
+        HRESULT userValues;  // SetUserValues's answer
+        int edit;            // the field pasted into, or "Default values" with the stored X dead zone 9
+        std::string value;
+        std::string told;    // empty: nothing
+    };
+    const Case cases[] = {
+        {S_OK, E_ACCESSDENIED, IDC_CAL_MAX_X, "60000", ""},
+        {S_OK, E_ACCESSDENIED, IDC_DEADZONE_X, "9", notStored + " (error 0x80070005)" + shown},
+        {S_OK, DIERR_INSUFFICIENTPRIVS, IDC_DEADZONE_X, "9",
+         notStored + ": changing its dead zones needs administrator rights" + shown +
+             " Start Padwright as an administrator to change them."},
+        {S_OK, E_ACCESSDENIED, IDC_DEFAULT_VALUES, "",
+         "Windows stored the calibration of joystick 0, but not the dead zones (error 0x80070005)" + shown},
+        {E_ACCESSDENIED, E_ACCESSDENIED, IDC_CAL_MAX_X, "60000",
+         notStored + ": another program probably holds the joystick configuration (error 0x80070005)" + shown +
+             " Close other programs that use the joystick and try again."},
+    };
     Run([&](Window& w) {
-        w.Paste(IDC_CAL_MAX_X, "60000");
-        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "60000");
-        EXPECT_EQ(Boxes(), std::vector<std::string>{
-                               "Windows stored the calibration of joystick 0, but not the dead zones: another program "
-                               "probably holds the joystick configuration (error 0x80070005).\n\nThe values shown are "
-                               "those stored. Close other programs that use the joystick and try again."});
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.edit == IDC_DEFAULT_VALUES ? std::string("Default values") : c.value);
+            sim.ClearFailures();
+            DIJOYUSERVALUES values = sim.StoredUserValues();
+            values.ruv.jpDeadZone.dwX = c.edit == IDC_DEFAULT_VALUES ? 9 : 5;
+            sim.StoreUserValues(values);
+            for (int i = 0; i < 16; ++i) w.Click(IDC_NEXT);
+            if (FAILED(c.config)) sim.FailCall(SimCall::SetConfig, c.config, CSimPlatform::kAlways);
+            sim.FailCall(SimCall::SetUserValues, c.userValues, CSimPlatform::kAlways);
+            const size_t before = Boxes().size();
+            if (c.edit == IDC_DEFAULT_VALUES) {
+                w.Click(IDC_DEFAULT_VALUES);
+            } else {
+                w.Paste(c.edit, c.value);
+            }
+            const std::vector<std::string> texts = Boxes();
+            EXPECT_EQ(std::vector<std::string>(texts.begin() + static_cast<std::ptrdiff_t>(before), texts.end()),
+                      c.told.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.told});
+        }
     });
-    EXPECT_EQ(Stored().jpMax.dwX, 60000u);
+}
+
+// Without either configuration interface nothing can be stored: the grid, the flags, the dead zones and
+// "Default values" are disabled and show nothing, and the reason is told once per selection.
+TEST_F(Today, WithoutAConfigurationInterfaceNothingLooksStoredOrEditable) {
+    sim.FailCall(SimCall::DirectInput8Create, E_FAIL, CSimPlatform::kAlways);  // DirectInput 5's is refused
+    Run([&](Window& w) {
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"DirectInput offers no joystick configuration here, so the "
+                                                    "calibration of joystick 0 can be neither read nor changed."});
+        for (int id : {IDC_CAL_MIN_X, IDC_CAL_MAX_X + 2 * 5 + 1, IDC_DEADZONE_X, IDC_CALIBRATED_XY, IDC_DEFAULT_VALUES})
+            EXPECT_FALSE(w.Enabled(id)) << id;
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "");
+        EXPECT_EQ(w.Text(IDC_DEADZONE_X), "");
+        EXPECT_FALSE(w.Checked(IDC_CALIBRATED_XY));
+        w.Type(IDC_CAL_MAX_X, "600");
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "");
+        w.Tick(3);
+        w.Send(sim.ConfigChangedMessage());
+        EXPECT_EQ(Boxes().size(), 1u) << "told once per selection";
+        w.Click(IDC_NEXT);
+        EXPECT_EQ(Boxes().size(), 2u);
+
+        sim.ClearFailures();
+        for (int i = 0; i < 15; ++i) w.Click(IDC_NEXT);
+        EXPECT_TRUE(w.Enabled(IDC_CAL_MAX_X)) << "with an interface again, the grid is the joystick's";
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535");
+        EXPECT_EQ(Boxes().size(), 2u);
+    });
+    EXPECT_EQ(sim.ConfigWrites(), 0);
 }
 
 class TodayWithoutRights : public Today {

@@ -87,6 +87,7 @@ typedef RECT* LPRECT;
 
 // Control notifications.
 #define BN_CLICKED 0
+#define EN_KILLFOCUS 0x0200
 #define EN_CHANGE 0x0300
 #define EN_UPDATE 0x0400
 

@@ -164,7 +164,15 @@ int EditBox::handle(int event) {
             return 1;
         }
     }
-    return Fl_Input::handle(event);
+    const int used = Fl_Input::handle(event);
+    if (event == FL_UNFOCUS && !m_c.dialog->ended) m_c.dialog->host->Notify(m_c, EN_KILLFOCUS);
+    return used;
+}
+
+void EditBox::draw() {
+    // Fl_Input greys only the text of an inactive input; its white field would still invite typing.
+    color(active_r() ? FL_BACKGROUND2_COLOR : FL_BACKGROUND_COLOR);
+    Fl_Input::draw();
 }
 
 // ---- SpinBox

@@ -75,11 +75,13 @@ public:
     int handle(int event) override;
 };
 
-// A single-line edit; Up and Down step the up-down control bound to it.
+// A single-line edit; Up and Down step the up-down control bound to it. The focus leaving it reports
+// EN_KILLFOCUS. Disabled, it is drawn as Windows draws one: grey text on the dialog's face.
 class EditBox : public Fl_Input {
 public:
     EditBox(Control& c, int x, int y, int w, int h) : Fl_Input(x, y, w, h), m_c(c) {}
     int handle(int event) override;
+    void draw() override;
 
 private:
     Control& m_c;

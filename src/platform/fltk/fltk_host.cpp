@@ -314,6 +314,18 @@ void FltkHost::SetFocus(HWND wnd) {
         c->dialog->pendingFocus = c;
 }
 
+BOOL FltkHost::EnableControl(HWND wnd, BOOL enable) {
+    Control* c = m_impl->ControlOf(wnd);
+    if (!c) return FALSE;
+    const BOOL wasDisabled = c->widget->active() ? FALSE : TRUE;
+    if (enable) {
+        c->widget->activate();  // both redraw the control greyed or not
+    } else {
+        c->widget->deactivate();
+    }
+    return wasDisabled;
+}
+
 void FltkHost::SetEditSel(HWND editHandle, int start, int end) {
     Control* c = m_impl->ControlOf(editHandle);
     if (!c || c->tmpl->kind != ControlKind::Edit) return;

@@ -1,7 +1,7 @@
 // The in-memory dialog host. It behaves as the Windows dialog manager does where the program can
-// tell: edits report EN_UPDATE/EN_CHANGE also when the program sets their text, check boxes toggle
-// themselves, Enter and Escape send IDOK and IDCANCEL, timers and posted messages keep arriving
-// while a message box is open.
+// tell: edits report EN_UPDATE/EN_CHANGE also when the program sets their text, and EN_KILLFOCUS when
+// the focus leaves them; disabled controls take no input; check boxes toggle themselves; Enter and
+// Escape send IDOK and IDCANCEL; timers and posted messages keep arriving while a message box is open.
 #include "platform/headless/headless_host.h"
 
 #include <algorithm>
@@ -56,6 +56,7 @@ bool Window::Exists(int id) const {
 
 std::string Window::Text(int id) const { return Get(id).text; }
 bool Window::Checked(int id) const { return Get(id).check != 0; }
+bool Window::Enabled(int id) const { return Get(id).enabled; }
 int Window::FocusId() const { return m_focus ? m_focus->tmpl->id : 0; }
 std::pair<int, int> Window::Selection(int id) const { return {Get(id).selStart, Get(id).selEnd}; }
 std::pair<int, int> Window::SpinRange(int id) const { return {Get(id).spinLower, Get(id).spinUpper}; }
@@ -92,6 +93,19 @@ void Window::Notify(Control& control, UINT code) {
 
 void Window::AfterUserAction() { m_host.DeliverPosted(); }
 
+void Window::MoveFocus(Control* to) {
+    Control* from = m_focus;
+    if (from == to) return;
+    m_focus = to;
+    if (from && from->tmpl->kind == ControlKind::Edit) Notify(*from, EN_KILLFOCUS);
+}
+
+Window::Control* Window::Usable(int id, ControlKind kind, ControlKind other, const char* what) {
+    Control* c = Find(id);
+    if (!c || (c->tmpl->kind != kind && c->tmpl->kind != other)) throw std::invalid_argument(what);
+    return c->enabled ? c : nullptr;
+}
+
 void Window::ChangeEdit(Control& edit, int start, int end, const std::string& insert) {
     std::string& text = edit.text;
     start = std::clamp(start, 0, static_cast<int>(text.size()));
@@ -103,30 +117,30 @@ void Window::ChangeEdit(Control& edit, int start, int end, const std::string& in
 }
 
 void Window::Type(int id, const std::string& chars) {
-    Control* edit = Find(id);
-    if (!edit || edit->tmpl->kind != ControlKind::Edit) throw std::invalid_argument("not an edit");
+    Control* edit = Usable(id, ControlKind::Edit, ControlKind::Edit, "not an edit");
+    if (!edit) return;
     if (m_focus != edit) {  // clicking into the edit puts the caret at the end
-        m_focus = edit;
         edit->selStart = edit->selEnd = static_cast<int>(edit->text.size());
+        MoveFocus(edit);
     }
     for (char c : chars) ChangeEdit(*edit, edit->selStart, edit->selEnd, std::string(1, c));
     AfterUserAction();
 }
 
 void Window::Paste(int id, const std::string& text) {
-    Control* edit = Find(id);
-    if (!edit || edit->tmpl->kind != ControlKind::Edit) throw std::invalid_argument("not an edit");
-    m_focus = edit;
+    Control* edit = Usable(id, ControlKind::Edit, ControlKind::Edit, "not an edit");
+    if (!edit) return;
+    MoveFocus(edit);
     ChangeEdit(*edit, 0, -1, text);
     AfterUserAction();
 }
 
 void Window::Backspace(int id) {
-    Control* edit = Find(id);
-    if (!edit || edit->tmpl->kind != ControlKind::Edit) throw std::invalid_argument("not an edit");
+    Control* edit = Usable(id, ControlKind::Edit, ControlKind::Edit, "not an edit");
+    if (!edit) return;
     if (m_focus != edit) {
-        m_focus = edit;
         edit->selStart = edit->selEnd = static_cast<int>(edit->text.size());
+        MoveFocus(edit);
     }
     if (edit->selStart != edit->selEnd)
         ChangeEdit(*edit, edit->selStart, edit->selEnd, "");
@@ -136,18 +150,17 @@ void Window::Backspace(int id) {
 }
 
 void Window::Click(int id) {
-    Control* button = Find(id);
-    if (!button || (button->tmpl->kind != ControlKind::PushButton && button->tmpl->kind != ControlKind::CheckBox))
-        throw std::invalid_argument("not a button");
-    m_focus = button;
+    Control* button = Usable(id, ControlKind::PushButton, ControlKind::CheckBox, "not a button");
+    if (!button) return;
+    MoveFocus(button);  // the press takes the focus; the click follows the release
     if (button->tmpl->kind == ControlKind::CheckBox) button->check = button->check ? 0 : 1;
     Notify(*button, BN_CLICKED);
     AfterUserAction();
 }
 
 void Window::Spin(int id, int delta) {
-    Control* spin = Find(id);
-    if (!spin || spin->tmpl->kind != ControlKind::UpDown) throw std::invalid_argument("not an up-down");
+    Control* spin = Usable(id, ControlKind::UpDown, ControlKind::UpDown, "not an up-down");
+    if (!spin) return;
     auto it = std::find_if(m_controls.begin(), m_controls.end(), [spin](auto& c) { return c.get() == spin; });
     if (it == m_controls.begin()) return;
     Control& buddy = **(it - 1);
@@ -379,7 +392,15 @@ void HeadlessHost::SetCheck(HWND button, UINT state) {
 }
 
 void HeadlessHost::SetFocus(HWND wnd) {
-    if (Window::Control* c = ControlOf(wnd)) c->window->m_focus = c;
+    if (Window::Control* c = ControlOf(wnd)) c->window->MoveFocus(c);
+}
+
+BOOL HeadlessHost::EnableControl(HWND wnd, BOOL enable) {
+    Window::Control* c = ControlOf(wnd);
+    if (!c) return FALSE;
+    const BOOL wasDisabled = c->enabled ? FALSE : TRUE;
+    c->enabled = enable != FALSE;
+    return wasDisabled;
 }
 
 void HeadlessHost::SetEditSel(HWND edit, int start, int end) {

@@ -50,6 +50,7 @@ public:
     bool Exists(int id) const;
     std::string Text(int id) const;
     bool Checked(int id) const;
+    bool Enabled(int id) const;
     int FocusId() const;  // 0 when no control has the focus
     std::pair<int, int> Selection(int id) const;
     std::pair<int, int> SpinRange(int id) const;
@@ -63,7 +64,7 @@ public:
     HWND Handle() const { return reinterpret_cast<HWND>(const_cast<Window*>(this)); }
     HWND ControlHandle(int id) const;
 
-    // What the user does
+    // What the user does. A disabled control takes none of it: the action does nothing.
     void Type(int id, const std::string& chars);        // one keystroke a character, at the caret
     void Paste(int id, const std::string& text);        // replaces the whole text in one change
     void Backspace(int id);
@@ -84,6 +85,7 @@ private:
         Window* window;
         std::string text;
         UINT check = 0;
+        bool enabled = true;
         int selStart = 0, selEnd = 0;
         int spinLower = 100, spinUpper = 0;  // an up-down control's range before it is set
     };
@@ -95,6 +97,10 @@ private:
     LRESULT Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
     void Notify(Control& control, UINT code);
+    // Gives `to` the focus; an edit losing it reports EN_KILLFOCUS, as Windows' edit control does.
+    void MoveFocus(Control* to);
+    // The control `id` of `kind` where the user can act on it; null when it is disabled.
+    Control* Usable(int id, res::ControlKind kind, res::ControlKind other, const char* what);
     void AfterUserAction();
 
     HeadlessHost& m_host;
@@ -152,6 +158,7 @@ public:
     UINT GetCheck(HWND button) override;
     void SetCheck(HWND button, UINT state) override;
     void SetFocus(HWND wnd) override;
+    BOOL EnableControl(HWND wnd, BOOL enable) override;
     void SetEditSel(HWND edit, int start, int end) override;
     void SetSpinRange(HWND updown, int lower, int upper) override;
     LRESULT Send(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -506,10 +506,12 @@ bool CLinuxPlatform::GetJoystickUnits(UINT uJoyID, JoystickUnits* units) {
     if (joystick == nullptr) {
         return false;
     }
-    // evdev's axis info as the nodes were opened: what the device reports, before any calibration of ours.
+    // evdev's axis info as the nodes were opened: what the device reports, before any calibration of ours,
+    // with its flat as the dead zone the editor reads for it (IdentityOf), so that the defaults keep it.
     for (int i = 0; i < joystick->axes(); ++i) {
         const input_absinfo& info = joystick->OwnState()[i].info;
-        units->axes[i] = {info.minimum < info.maximum, info.minimum, info.maximum};
+        units->axes[i] = {info.minimum < info.maximum, info.minimum, info.maximum, true,
+                          linuxjoy::IdentityOf(info).deadZone};
     }
     return true;
 }

@@ -160,6 +160,8 @@ void Win32Host::SetFocus(HWND wnd) {
     ::SetFocus(wnd);
 }
 
+BOOL Win32Host::EnableControl(HWND wnd, BOOL enable) { return ::EnableWindow(wnd, enable); }
+
 void Win32Host::SetEditSel(HWND edit, int start, int end) {
     SendMessageA(edit, EM_SETSEL, static_cast<WPARAM>(start), static_cast<LPARAM>(end));
 }

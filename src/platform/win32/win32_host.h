@@ -34,6 +34,7 @@ public:
     UINT GetCheck(HWND button) override;
     void SetCheck(HWND button, UINT state) override;
     void SetFocus(HWND wnd) override;
+    BOOL EnableControl(HWND wnd, BOOL enable) override;
     void SetEditSel(HWND edit, int start, int end) override;
     void SetSpinRange(HWND updown, int lower, int upper) override;
     LRESULT Send(HWND wnd, UINT message, WPARAM wParam, LPARAM lParam) override;

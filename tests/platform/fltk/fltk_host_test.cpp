@@ -145,6 +145,9 @@ TEST_F(FltkHostTest, ControlsReportWhatTheUserDoesAndNothingTheProgramDoes) {
         EXPECT_TRUE(dialog.Commands().empty()) << "the program's own changes are not notified";
 
         host.SetFocus(edit);
+        const auto left = dialog.Commands();
+        ASSERT_EQ(1u, left.size());
+        EXPECT_TRUE(Is(left[0], EN_KILLFOCUS, IDC_DEADZONE_X, dialog.Item(IDC_DEADZONE_X))) << "as on Windows";
         drv::Type(IDD_PADWRIGHT_DIALOG, "7");
         drv::Key(IDD_PADWRIGHT_DIALOG, 0xff08 /* BackSpace */);
         auto heard = dialog.Commands();
@@ -154,13 +157,26 @@ TEST_F(FltkHostTest, ControlsReportWhatTheUserDoesAndNothingTheProgramDoes) {
         EXPECT_TRUE(Is(heard[2], EN_UPDATE, 1029, edit));
         EXPECT_EQ("", dialog.Text(1029));
 
+        // The focus leaving the edit ends its edit before the click lands, as on Windows.
         drv::ClickControl(IDD_PADWRIGHT_DIALOG, 1016, 0.2);
         drv::ClickControl(IDD_PADWRIGHT_DIALOG, IDC_NEXT);
         heard = dialog.Commands();
-        ASSERT_EQ(2u, heard.size());
-        EXPECT_TRUE(Is(heard[0], BN_CLICKED, 1016, dialog.Item(1016)));
+        ASSERT_EQ(3u, heard.size());
+        EXPECT_TRUE(Is(heard[0], EN_KILLFOCUS, 1029, edit));
+        EXPECT_TRUE(Is(heard[1], BN_CLICKED, 1016, dialog.Item(1016)));
         EXPECT_EQ(1u, host.GetCheck(dialog.Item(1016)));
-        EXPECT_TRUE(Is(heard[1], BN_CLICKED, IDC_NEXT, dialog.Item(IDC_NEXT)));
+        EXPECT_TRUE(Is(heard[2], BN_CLICKED, IDC_NEXT, dialog.Item(IDC_NEXT)));
+
+        // A disabled edit and check box take no input.
+        EXPECT_FALSE(host.EnableControl(edit, FALSE));
+        EXPECT_FALSE(host.EnableControl(dialog.Item(1016), FALSE));
+        drv::ClickControl(IDD_PADWRIGHT_DIALOG, 1029);
+        drv::Type(IDD_PADWRIGHT_DIALOG, "5");
+        drv::ClickControl(IDD_PADWRIGHT_DIALOG, 1016, 0.2);
+        EXPECT_TRUE(dialog.Commands().empty());
+        EXPECT_EQ("", dialog.Text(1029));
+        EXPECT_EQ(1u, host.GetCheck(dialog.Item(1016)));
+        EXPECT_TRUE(host.EnableControl(edit, TRUE)) << "it was disabled";
     };
     dialog.Run(IDD_PADWRIGHT_DIALOG);
 }
@@ -170,6 +186,7 @@ TEST_F(FltkHostTest, UpDownStepsItsBuddyWithinTheRangeAsTheUsersChange) {
         host.SetSpinRange(dialog.Item(1030), -1000, 1655);
         host.SetText(dialog.Item(1029), "1655");
         host.SetFocus(dialog.Item(1029));
+        dialog.Commands();  // the focus left the first edit
         drv::Key(IDD_PADWRIGHT_DIALOG, drv::kUp);
         EXPECT_TRUE(dialog.Commands().empty()) << "no step past the top";
         drv::Key(IDD_PADWRIGHT_DIALOG, drv::kDown);
@@ -187,6 +204,7 @@ TEST_F(FltkHostTest, UpDownStepsItsBuddyWithinTheRangeAsTheUsersChange) {
 TEST_F(FltkHostTest, EscapeEnterMnemonicsAndTheCloseButtonSendTheDialogManagersCommands) {
     dialog.script = [&] {
         host.SetFocus(dialog.Item(1029));
+        dialog.Commands();  // the focus left the first edit
         drv::Key(IDD_PADWRIGHT_DIALOG, drv::kEscape);
         drv::Key(IDD_PADWRIGHT_DIALOG, drv::kEnter);       // no default button: IDOK from no control
         drv::Key(IDD_PADWRIGHT_DIALOG, 'n', drv::kAlt, "n");  // "&Next", from inside an edit
@@ -194,12 +212,14 @@ TEST_F(FltkHostTest, EscapeEnterMnemonicsAndTheCloseButtonSendTheDialogManagersC
         drv::Key(IDD_PADWRIGHT_DIALOG, drv::kEnter);       // Enter presses the focused push button
         drv::Close(IDD_PADWRIGHT_DIALOG);
         const auto heard = dialog.Commands();
-        ASSERT_EQ(5u, heard.size());
+        ASSERT_EQ(6u, heard.size());
         EXPECT_TRUE(Is(heard[0], BN_CLICKED, IDCANCEL, dialog.Item(IDCANCEL)));
         EXPECT_TRUE(Is(heard[1], BN_CLICKED, IDOK, nullptr));
-        EXPECT_TRUE(Is(heard[2], BN_CLICKED, IDC_NEXT, dialog.Item(IDC_NEXT)));
+        // The mnemonic presses the button as a click does, which takes the focus first.
+        EXPECT_TRUE(Is(heard[2], EN_KILLFOCUS, 1029, dialog.Item(1029)));
         EXPECT_TRUE(Is(heard[3], BN_CLICKED, IDC_NEXT, dialog.Item(IDC_NEXT)));
-        EXPECT_TRUE(Is(heard[4], 0, IDCANCEL, nullptr));  // SC_CLOSE, by default handling
+        EXPECT_TRUE(Is(heard[4], BN_CLICKED, IDC_NEXT, dialog.Item(IDC_NEXT)));
+        EXPECT_TRUE(Is(heard[5], 0, IDCANCEL, nullptr));  // SC_CLOSE, by default handling
         EXPECT_EQ("", dialog.Text(1029)) << "Alt+N typed into the edit";
     };
     dialog.Run(IDD_PADWRIGHT_DIALOG);

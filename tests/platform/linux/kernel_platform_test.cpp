@@ -200,6 +200,15 @@ TEST_F(Kernel, AnEditReachesJoydevAndEvdevAsOtherProgramsReadThem) {
         EXPECT_EQ(infoBack.minimum, ownInfo.minimum);
         EXPECT_EQ(infoBack.maximum, ownInfo.maximum);
         EXPECT_EQ(infoBack.flat, ownInfo.flat);
+        // The defaults keep the axis's own dead zone, its flat, so that ticking the box afterwards again
+        // changes nothing a game reads.
+        EXPECT_EQ(w.Text(IDC_DEADZONE_X), "12");
+        const int writes = pad.corrWrites + pad.absWrites;
+        w.Click(IDC_CALIBRATED_XY);
+        EXPECT_TRUE(w.Checked(IDC_CALIBRATED_XY));
+        EXPECT_EQ(pad.corrWrites + pad.absWrites, writes);
+        EXPECT_TRUE(OtherReader::Correction(js, 0) == own &&
+                    linuxjoy::SameAxisInfo(OtherReader::AxisInfo(event, ABS_X), ownInfo));
     });
 }
 
@@ -221,25 +230,53 @@ TEST_F(Kernel, ValuesTypedOutOfOrderLeaveTheKernelAsItWas) {
     });
 }
 
-// A line joydev would compute wrongly is refused with the reason, and a box for an axis the pad lacks
-// unticks; neither reaches the kernel.
-TEST_F(Kernel, WhatTheKernelCannotTakeIsRefusedAndNothingIsWritten) {
+// A line joydev would compute wrongly is neither written nor told while the user types, so a number
+// can be typed digit by digit through values joydev cannot take; a value still refused when the edit
+// ends is told once with the reason, and the grid shows what the kernel holds. The axes a pad lacks are
+// disabled. Nothing refused reaches the kernel.
+TEST_F(Kernel, WhatTheKernelCannotTakeWaitsForTheEndOfTheEditAndIsNeverWritten) {
     emu::Controller& pad = bed.AddPad(0, 11);
+    emu::Controller& stick = bed.AddStick(1, 12);
     Run([&](Window& w) {
         w.Click(IDC_CALIBRATED_XY);
         const int writes = pad.corrWrites + pad.absWrites;
         w.Paste(IDC_CAL_MAX_X, "130");  // 3 above the centre: 2^29 / 3 times 128 does not fit 32 bits
+        EXPECT_TRUE(host.MessageBoxes().empty()) << "nothing told while the user types";
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "130");
+        w.Tick();
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "130");
+        w.Click(IDC_CALIBRATED_XY);  // the focus leaves the field: the edit ends before the click
         ASSERT_EQ(host.MessageBoxes().size(), 1u);
         EXPECT_EQ(host.MessageBoxes()[0].text.rfind("The kernel cannot apply this calibration of the X axis: joydev "
                                                     "computes its correction in 32-bit integers",
                                                     0),
                   0u)
             << host.MessageBoxes()[0].text;
+        EXPECT_FALSE(w.Checked(IDC_CALIBRATED_XY));
         EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "255") << "the grid shows what the kernel holds";
+        w.Click(IDC_CALIBRATED_XY);
+        w.Paste(IDC_CAL_MAX_X, "130");
+        w.PressEnter();
+        EXPECT_EQ(host.MessageBoxes().size(), 2u) << "Enter ends the edit too";
+        EXPECT_FALSE(w.Ended()) << "and the dialog stays open on what is stored";
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "255");
 
+        EXPECT_FALSE(w.Enabled(IDC_CALIBRATED_Z));
+        EXPECT_FALSE(w.Enabled(IDC_CAL_MIN_X + 2 * 2));
+        EXPECT_TRUE(w.Enabled(IDC_DEADZONE_X + 2 * 2)) << "dead zones are kept for all six axes";
         w.Click(IDC_CALIBRATED_Z);
         EXPECT_FALSE(w.Checked(IDC_CALIBRATED_Z));
         EXPECT_EQ(pad.corrWrites + pad.absWrites, writes);
+
+        // A stick over -32768..32767: 30000 typed over its maximum, digit by digit, passes through 3, 30,
+        // 300 and 3000, which joydev cannot take, and is written once it can.
+        Next(w, 1);
+        w.Click(IDC_CALIBRATED_XY);
+        for (int i = 0; i < 4; ++i) w.Backspace(IDC_CAL_MAX_X);  // 32767 down to 3
+        w.Type(IDC_CAL_MAX_X, "0000");
+        w.Click(IDC_NEXT);
+        EXPECT_EQ(host.MessageBoxes().size(), 2u) << "no box on the way";
+        EXPECT_EQ(OtherReader::AxisInfo(emu::Testbed::EventNode(stick), ABS_X).maximum, 30000);
     });
 }
 
