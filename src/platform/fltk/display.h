@@ -3,8 +3,8 @@
 
 namespace fltkhost {
 
-// Whether the X display (DISPLAY) opens. Without one FLTK ends the program at the first window with
-// a bare "Can't open display"; asked first, the program can say what is wrong.
+// Opens the X display (DISPLAY) for FLTK and tells whether it opened. Without one FLTK ends the program
+// at the first window with a bare "Can't open display"; asked first, the program can say what is wrong.
 bool DisplayOpens();
 
 }  // namespace fltkhost
