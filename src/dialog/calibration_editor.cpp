@@ -112,8 +112,48 @@ bool CPadwrightDlg::CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS&
     return true;
 }
 
+// DirectInput applies an axis's per-axis calibration before the configuration's JOYREGHWVALUES. The
+// records take it in, so that the grid shows what games read, a check box is ticked while any of its
+// axes is calibrated either way, and the next SetConfig keeps JOYREGHWVALUES equal to it.
+void CPadwrightDlg::TakeAxisCalibration(JOYREGHWVALUES& hwv) {
+    JoystickAxisCalibration axes[AXIS_COUNT];
+    m_axisKept = JoystickServices().GetAxisCalibration(static_cast<UINT>(m_joystickId), axes) ? TRUE : FALSE;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        m_axisStored[i] = axes[i].stored ? TRUE : FALSE;
+        if (!axes[i].stored) continue;
+        hwv.dwCalFlags |= DWORD{1} << CalibrationFlagOfAxis(i);
+        JoyPosAxis(hwv.jrvHardware.jpMin, i) = static_cast<DWORD>(axes[i].min);
+        JoyPosAxis(hwv.jrvHardware.jpCenter, i) = static_cast<DWORD>(axes[i].center);
+        JoyPosAxis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(axes[i].max);
+    }
+}
+
+// Writes the per-axis calibration of each present axis that changed: a calibrated one as its own value
+// (also where it had none, so that the configuration's numbers cannot be passed over), an uncalibrated
+// one by removing its value, so that games read it over its own range. Nothing where the platform keeps
+// no per-axis calibration.
+HRESULT CPadwrightDlg::WriteAxisCalibration(const JOYREGHWVALUES& before, const JOYREGHWVALUES& hwv) {
+    if (!m_axisKept) return S_OK;
+    JoystickAxisCalibration axes[AXIS_COUNT];
+    unsigned mask = 0;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        if (!m_axisPresent[i]) continue;
+        const int flag = CalibrationFlagOfAxis(i);
+        const bool on = ((hwv.dwCalFlags >> flag) & 1) != 0;
+        axes[i] = {on, SignedJoyPosAxis(hwv.jrvHardware.jpMin, i), SignedJoyPosAxis(hwv.jrvHardware.jpCenter, i),
+                   SignedJoyPosAxis(hwv.jrvHardware.jpMax, i)};
+        const bool same = ((before.dwCalFlags >> flag) & 1) == (on ? 1u : 0u) &&
+                          axes[i].min == SignedJoyPosAxis(before.jrvHardware.jpMin, i) &&
+                          axes[i].center == SignedJoyPosAxis(before.jrvHardware.jpCenter, i) &&
+                          axes[i].max == SignedJoyPosAxis(before.jrvHardware.jpMax, i);
+        if (on ? !m_axisStored[i] || !same : m_axisStored[i] != FALSE) mask |= 1u << i;
+    }
+    return mask == 0 ? S_OK : JoystickServices().SetAxisCalibration(static_cast<UINT>(m_joystickId), axes, mask);
+}
+
 void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
     if (m_pJoystick && m_pJoystick->IsOpen() && ReloadRecords(*m_pJoystick)) {
+        TakeAxisCalibration(m_pJoystick->m_config.hwc.hwv);
         const JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
         if (!m_unitsTaken) TakeUnits(hwv);
         // The defaults clear the flags of the axes the device has; a flag of axes it lacks stays as stored.
@@ -139,6 +179,7 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
 void CPadwrightDlg::ApplyToDevice() {
     m_configResult = S_OK;  // nothing written yet: nothing refused
     m_userValuesResult = S_OK;
+    m_axisResult = S_OK;
     UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
     const DIJOYCONFIG before = m_pJoystick->m_config;
@@ -167,7 +208,11 @@ void CPadwrightDlg::ApplyToDevice() {
     // A refused write is not retried: the reload that follows shows what is stored, and the user is
     // told once per selection why (TellRefusedSave).
     m_userValuesResult = m_pJoystick->SaveUserValues();
-    m_configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
+    // Games read a per-axis calibration first: it is written inside the configuration's write, once that
+    // is stored, and the configuration's notification announces both.
+    m_configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE, [&] {
+        m_axisResult = WriteAxisCalibration(before.hwc.hwv, hwv);
+    });
     CheckRefusedParts(before, userValuesBefore);
 }
 
@@ -236,9 +281,9 @@ void CPadwrightDlg::TellRefusedSave(HRESULT configResult, HRESULT userValuesResu
 void CPadwrightDlg::OnDefaultValues() {
     LoadFromDevice(TRUE);
     ApplyToDevice();
-    if (m_configResult < 0 || m_userValuesResult < 0) {
+    if (CalibrationResult() < 0 || m_userValuesResult < 0) {
         LoadFromDevice(FALSE);  // show what is stored, not the defaults that were refused
-        TellRefusedSave(m_configResult, m_userValuesResult);
+        TellRefusedSave(CalibrationResult(), m_userValuesResult);
     }
 }
 
@@ -253,7 +298,7 @@ void CPadwrightDlg::OnCalibrationEdited() {
         return;
     }
     ApplyToDevice();
-    const HRESULT configResult = m_configResult;  // whether the edit itself was stored
+    const HRESULT configResult = CalibrationResult();  // whether the edit itself was stored
     const HRESULT userValuesResult = m_userValuesResult;
     LoadFromDevice(FALSE);
     ApplyToDevice();
