@@ -20,7 +20,18 @@ typedef DIJOYCONFIG_DX5 DIJOYCONFIG;
 #else
 #include <dinputd.h>
 #endif
-// DirectInput 5a's per-axis calibration property, which the SDK declares only from version 0x050A on.
+#else
+#include "platform/compat/wintypes.h"
+#include "platform/compat/dinput.h"
+#include "platform/compat/dinputd.h"
+#include "platform/compat/mmsystem.h"
+#include "platform/compat/objbase.h"
+#include "platform/compat/winerror.h"
+#include "platform/compat/winreg.h"
+#endif
+
+// DirectInput 5a's per-axis calibration property, which DirectInput 5's headers lack (the SDK
+// declares it from version 0x050A on).
 #ifndef DIPROP_CALIBRATION
 #define DIPROP_CALIBRATION MAKEDIPROP(11)
 typedef struct DIPROPCAL {
@@ -30,15 +41,6 @@ typedef struct DIPROPCAL {
     LONG lMax;
 } DIPROPCAL, *LPDIPROPCAL;
 typedef const DIPROPCAL* LPCDIPROPCAL;
-#endif
-#else
-#include "platform/compat/wintypes.h"
-#include "platform/compat/dinput.h"
-#include "platform/compat/dinputd.h"
-#include "platform/compat/mmsystem.h"
-#include "platform/compat/objbase.h"
-#include "platform/compat/winerror.h"
-#include "platform/compat/winreg.h"
 #endif
 
 static_assert(DIRECTINPUT_VERSION == 0x0500, "the joystick object speaks DirectInput 5");

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "joystick/com_ref.h"
 #include "joystick/joystick_records.h"
 
 // DirectInput 7's property; the DirectInput 5 headers the services are built with lack it.
@@ -38,18 +39,6 @@ const char* const kFirst = "an axis's per-axis value comes before JOYREGHWVALUES
 const char* const kFallback = "without a per-axis value JOYREGHWVALUES applies (items 9, 14)";
 const char* const kKept = "removing a per-axis value keeps the controller's instance GUID (item 11)";
 const char* const kRestored = "every value changed by these checks is restored";
-
-template <typename T>
-struct Held {
-    T* p = nullptr;
-    Held() = default;
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    ~Held() {
-        if (p != nullptr) p->Release();
-    }
-    void** out() { return reinterpret_cast<void**>(&p); }
-};
 
 std::string Hex(HRESULT hr) {
     char text[16];
@@ -92,14 +81,14 @@ public:
     }
 
 private:
-    HRESULT JoyConfig8(Held<IDirectInputJoyConfig8>& config) {
-        Held<IUnknown> input;
+    HRESULT JoyConfig8(ComRef<IDirectInputJoyConfig8>& config) {
+        ComRef<IUnknown> input;
         const HRESULT hr = m_s.DirectInput8Create(m_system.instance, 0x0800, IID_IDirectInput8A, input.out(), nullptr);
         return FAILED(hr) ? hr : input.p->QueryInterface(IID_IDirectInputJoyConfig8, config.out());
     }
 
     // A device of the chosen joystick from a DirectInput object of `version`, with the joystick format.
-    HRESULT Device(DWORD version, Held<IDirectInputA>& input, Held<IDirectInputDeviceA>& device) {
+    HRESULT Device(DWORD version, ComRef<IDirectInputA>& input, ComRef<IDirectInputDeviceA>& device) {
         HRESULT hr = m_s.DirectInputCreateA(m_system.instance, version, &input.p, nullptr);
         if (FAILED(hr)) return hr;
         hr = input.p->CreateDevice(m_guid, &device.p, nullptr);
@@ -110,9 +99,9 @@ private:
         std::string detail;
         bool ok = true;
         for (DWORD version : {DWORD{0x0500}, DWORD{0x0700}}) {
-            Held<IDirectInputA> input;
+            ComRef<IDirectInputA> input;
             if (FAILED(m_s.DirectInputCreateA(m_system.instance, version, &input.p, nullptr))) continue;
-            Held<IDirectInputJoyConfig8> config;
+            ComRef<IDirectInputJoyConfig8> config;
             const HRESULT hr = input.p->QueryInterface(IID_IDirectInputJoyConfig8, config.out());
             ok = ok && hr == E_NOINTERFACE;
             detail += (detail.empty() ? "" : ", ") + Hex(hr);
@@ -121,13 +110,13 @@ private:
     }
 
     Line GiveJoyConfig8() {
-        Held<IDirectInputJoyConfig8> config;
+        ComRef<IDirectInputJoyConfig8> config;
         const HRESULT hr = JoyConfig8(config);
         return Told(kGiveJoyConfig8, hr == S_OK, Hex(hr));
     }
 
     Line Acquires() {
-        Held<IDirectInputJoyConfig8> config;
+        ComRef<IDirectInputJoyConfig8> config;
         HRESULT hr = JoyConfig8(config);
         if (SUCCEEDED(hr)) hr = config.p->SetCooperativeLevel(m_system.window, DISCL_EXCLUSIVE | DISCL_BACKGROUND);
         if (SUCCEEDED(hr)) hr = config.p->Acquire();
@@ -139,7 +128,7 @@ private:
     // The first attached joystick read through DirectInput ("DINPUT.DLL"), its stored configuration, the
     // units the platform tells and its per-axis calibration.
     bool FindJoystick() {
-        Held<IDirectInputJoyConfig8> config;
+        ComRef<IDirectInputJoyConfig8> config;
         if (FAILED(JoyConfig8(config))) return false;
         for (UINT number = 0; number < 16; ++number) {
             std::memset(&m_config, 0, sizeof(m_config));
@@ -192,8 +181,8 @@ private:
     }
 
     Line NoLogicalRange() {
-        Held<IDirectInputA> input;
-        Held<IDirectInputDeviceA> device;
+        ComRef<IDirectInputA> input;
+        ComRef<IDirectInputDeviceA> device;
         HRESULT hr = Device(0x0500, input, device);
         if (FAILED(hr)) return Unanswered(kNoLogicalRange, "no version 0x0500 device: " + Hex(hr));
         DIPROPRANGE range{};
@@ -207,8 +196,8 @@ private:
         bool ok = true;
         bool answered = false;
         for (DWORD version : {DWORD{0x0500}, DWORD{0x0700}}) {
-            Held<IDirectInputA> input;
-            Held<IDirectInputDeviceA> device;
+            ComRef<IDirectInputA> input;
+            ComRef<IDirectInputDeviceA> device;
             if (FAILED(Device(version, input, device))) continue;
             answered = true;
             for (int axis = 0; axis < 6; ++axis) {
@@ -229,8 +218,8 @@ private:
     }
 
     Line WholeDevice() {
-        Held<IDirectInputA> input;
-        Held<IDirectInputDeviceA> device;
+        ComRef<IDirectInputA> input;
+        ComRef<IDirectInputDeviceA> device;
         HRESULT hr = Device(0x0700, input, device);
         if (FAILED(hr)) return Unanswered(kWholeDevice, "no version 0x0700 device: " + Hex(hr));
         DIPROPCAL cal{};
@@ -242,8 +231,8 @@ private:
 
     // Sets X by offset to the bottom of its range and Y by id to its whole range, and reads both back.
     bool PerAxis() {
-        Held<IDirectInputA> input;
-        Held<IDirectInputDeviceA> device;
+        ComRef<IDirectInputA> input;
+        ComRef<IDirectInputDeviceA> device;
         HRESULT hr = Device(0x0700, input, device);
         if (FAILED(hr) || !m_unitsKnown || !m_units.axes[0].present || !m_units.axes[1].present) {
             m_lines.push_back(Unanswered(kPerAxis, "no version 0x0700 device with X and Y: " + Hex(hr)));
@@ -293,7 +282,7 @@ private:
     }
 
     HRESULT WriteConfig(const DIJOYCONFIG& record) {
-        Held<IDirectInputJoyConfig8> config;
+        ComRef<IDirectInputJoyConfig8> config;
         HRESULT hr = JoyConfig8(config);
         if (SUCCEEDED(hr)) hr = config.p->SetCooperativeLevel(m_system.window, DISCL_EXCLUSIVE | DISCL_BACKGROUND);
         if (SUCCEEDED(hr)) hr = config.p->Acquire();
@@ -360,7 +349,7 @@ private:
                                                 : Unanswered(kFallback, after));
         }
 
-        Held<IDirectInputJoyConfig8> config;
+        ComRef<IDirectInputJoyConfig8> config;
         DIJOYCONFIG now{};
         now.dwSize = sizeof(now);
         const bool same = SUCCEEDED(JoyConfig8(config)) &&
@@ -382,7 +371,7 @@ private:
                    (!now[axis].stored || (now[axis].min == m_axes[axis].min && now[axis].center == m_axes[axis].center &&
                                           now[axis].max == m_axes[axis].max));
         }
-        Held<IDirectInputJoyConfig8> joyConfig;
+        ComRef<IDirectInputJoyConfig8> joyConfig;
         DIJOYCONFIG stored{};
         stored.dwSize = sizeof(stored);
         same = same && SUCCEEDED(JoyConfig8(joyConfig)) &&

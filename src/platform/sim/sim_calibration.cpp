@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "joystick/com_ref.h"
 #include "joystick/joystick_records.h"
 #include "platform/sim/sim_internal.h"
 
@@ -12,19 +13,6 @@ namespace {
 using Impl = CSimPlatform::Impl;
 
 constexpr const char* kCalibrationValue = "Calibration";
-
-// Releases a reference on every path out.
-template <typename T>
-struct Held {
-    T* p = nullptr;
-    Held() = default;
-    Held(const Held&) = delete;
-    Held& operator=(const Held&) = delete;
-    ~Held() {
-        if (p != nullptr) p->Release();
-    }
-    void** out() { return reinterpret_cast<void**>(&p); }
-};
 
 }  // namespace
 
@@ -100,11 +88,11 @@ bool CSimPlatform::GetAxisCalibration(UINT uJoyID, JoystickAxisCalibration (&axe
 HRESULT CSimPlatform::SetAxisCalibration(UINT uJoyID, const JoystickAxisCalibration (&axes)[6], unsigned mask) {
     if (mask == 0 || !m_impl->Modern()) return CJoystickServices::SetAxisCalibration(uJoyID, axes, mask);
     static int module;
-    Held<IUnknown> object;
+    ComRef<IUnknown> object;
     HRESULT hr = DirectInput8Create(reinterpret_cast<HINSTANCE>(&module), 0x0800, IID_IDirectInput8A, object.out(),
                                     nullptr);
     if (FAILED(hr)) return hr;
-    Held<IDirectInputJoyConfig8> config;
+    ComRef<IDirectInputJoyConfig8> config;
     hr = object.p->QueryInterface(IID_IDirectInputJoyConfig8, config.out());
     if (FAILED(hr)) return hr;
     DIJOYCONFIG joy;
@@ -113,7 +101,7 @@ HRESULT CSimPlatform::SetAxisCalibration(UINT uJoyID, const JoystickAxisCalibrat
     hr = config.p->GetConfig(uJoyID, AsJoyConfigParam(&joy), DIJC_GUIDINSTANCE);
     if (FAILED(hr)) return hr;
     // The simulated DirectInput 8 object is the one class of every version.
-    Held<IDirectInputDeviceA> device;
+    ComRef<IDirectInputDeviceA> device;
     hr = static_cast<IDirectInputA*>(object.p)->CreateDevice(joy.guidInstance, &device.p, nullptr);
     if (FAILED(hr)) return hr;
     hr = device.p->SetDataFormat(&c_dfDIJoystick);

@@ -102,7 +102,7 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
             int axis = 0;
-            hr = CalibrationAxis(*pdiph, sizeof(DIPROPCAL), &axis);
+            hr = CalibrationAxis(*pdiph, &axis);
             if (FAILED(hr)) {
                 return hr;
             }
@@ -180,7 +180,7 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
             int axis = 0;
-            hr = CalibrationAxis(*pdiph, sizeof(DIPROPCAL), &axis);
+            hr = CalibrationAxis(*pdiph, &axis);
             if (FAILED(hr)) {
                 return hr;
             }
@@ -412,10 +412,10 @@ private:
     // The one axis a DIPROP_CALIBRATION header names, by offset or by id (DIDFT_ABSAXIS and the axis's
     // instance, counted in the order the device reports its axes). The whole device is refused with
     // DIERR_INVALIDPARAM (Wine's dinput tests, which pass on Windows).
-    HRESULT CalibrationAxis(const DIPROPHEADER& header, DWORD size, int* axis) const {
+    HRESULT CalibrationAxis(const DIPROPHEADER& header, int* axis) const {
         int first = 0;
         int last = 0;
-        if (header.dwSize != size || header.dwHeaderSize != sizeof(DIPROPHEADER) || header.dwHow == DIPH_DEVICE) {
+        if (header.dwSize != sizeof(DIPROPCAL) || header.dwHeaderSize != sizeof(DIPROPHEADER) || header.dwHow == DIPH_DEVICE) {
             return DIERR_INVALIDPARAM;
         }
         if (header.dwHow == DIPH_BYID) {

@@ -75,8 +75,8 @@ std::string AxisKey(IDirectInputDevice8A* device, const std::string& identity, i
 
 bool ReadAxisCalibrations(unsigned number, Win32AxisCalibration (&axes)[6]) {
     for (Win32AxisCalibration& axis : axes) axis = Win32AxisCalibration{};
-    Ref<IDirectInput8A> input;
-    Ref<IDirectInputDevice8A> device;
+    ComRef<IDirectInput8A> input;
+    ComRef<IDirectInputDevice8A> device;
     GUID instance;
     if (FAILED(OpenJoystick8(number, input, device, &instance))) return false;
     const std::string identity = IdentityKey(device.p, instance);
@@ -100,8 +100,8 @@ bool ReadAxisCalibrations(unsigned number, Win32AxisCalibration (&axes)[6]) {
 
 long WriteAxisCalibrations(unsigned number, const Win32AxisCalibration (&axes)[6], unsigned mask) {
     if (mask == 0) return S_OK;
-    Ref<IDirectInput8A> input;
-    Ref<IDirectInputDevice8A> device;
+    ComRef<IDirectInput8A> input;
+    ComRef<IDirectInputDevice8A> device;
     GUID instance;
     HRESULT hr = OpenJoystick8(number, input, device, &instance);
     if (FAILED(hr)) return hr;

@@ -12,8 +12,8 @@
 
 bool QueryAxisRanges(unsigned number, Win32AxisRange (&axes)[6]) {
     for (Win32AxisRange& axis : axes) axis = Win32AxisRange{};
-    Ref<IDirectInput8A> input;
-    Ref<IDirectInputDevice8A> device;
+    ComRef<IDirectInput8A> input;
+    ComRef<IDirectInputDevice8A> device;
     GUID instance;
     if (FAILED(OpenJoystick8(number, input, device, &instance))) {
         return false;
