@@ -35,6 +35,7 @@ struct CSimPlatform::Impl {
         LONG nominalCenter = kNominalCenter;
         LONG nominalMax = kNominalMax;
         std::string hardwareId;
+        uint32_t reportMs = 0;  // a HID device's input reports; 0: a gameport device, read when polled
         UINT ordinal = 0;  // among the devices with the same hardware id, in number order
         bool identified = false;  // its identity key was written once
         std::array<uint32_t, kAxes> periodMs{};
@@ -58,7 +59,8 @@ struct CSimPlatform::Impl {
     bool Modern() const { return machine.windows == SimWindows::Modern; }
     bool IsWindow(HWND hwnd) const { return hwnd != nullptr && (!isWindow || isWindow(hwnd)); }
     int FindByInstance(REFGUID guid) const;  // the attached number with that instance, else -1
-    LONG Raw(UINT number, int axis) const;
+    LONG Raw(UINT number, int axis) const { return RawAt(number, axis, clock()); }
+    LONG RawAt(UINT number, int axis, uint64_t ms) const;
     // Maps a raw position onto lo..hi through the calibration DirectInput applies (modern: the axis's
     // per-axis value first; then the stored configuration's, for an axis marked calibrated; else the
     // nominal range) and applies a dead zone: the user values' (percent) when `userDeadZone`, else

@@ -62,9 +62,9 @@ SimMachine SimMachine::Modern(bool elevated) {
     // Test vendor/product ids of the open pid.codes range, so that no real product is named.
     machine.controllers = {
         {0, "Virtual HOTAS Stick (USB)", 6, 12, JOY_HW_CUSTOM, JOY_ISCAL_XY | JOY_ISCAL_Z, 65535, "VID_1209&PID_5701", true,
-         true},
+         8, true},
         {1, "Virtual USB Gamepad", 4, 10, JOY_HW_CUSTOM, 0, 1023, "VID_1209&PID_5702", true},
-        {2, "Virtual Racing Wheel (USB)", 3, 8, JOY_HW_CUSTOM, JOY_ISCAL_XY, 1023, "VID_1209&PID_5703", false, true},
+        {2, "Virtual Racing Wheel (USB)", 3, 8, JOY_HW_CUSTOM, JOY_ISCAL_XY, 1023, "VID_1209&PID_5703", false, 8, true},
         {4, "Virtual Retro Pad (USB)", 2, 8, JOY_HW_CUSTOM, 0, 255, "VID_1209&PID_5704", true},
     };
     return machine;
@@ -121,6 +121,7 @@ CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
         d.buttons = c.buttons;
         d.name = c.oemName;
         d.hardwareId = c.hardwareId;
+        d.reportMs = modern ? std::max<uint32_t>(c.reportMs, 1) : 0;
         for (const SimController& other : machine.controllers) {
             if (&other == &c) break;
             if (!c.hardwareId.empty() && other.hardwareId == c.hardwareId) ++d.ordinal;
@@ -278,7 +279,7 @@ int CSimPlatform::Impl::FindByInstance(REFGUID guid) const {
     return -1;
 }
 
-LONG CSimPlatform::Impl::Raw(UINT number, int axis) const {
+LONG CSimPlatform::Impl::RawAt(UINT number, int axis, uint64_t ms) const {
     if (number >= kJoysticks || axis < 0 || axis >= kAxes) {
         return 0;
     }
@@ -289,7 +290,7 @@ LONG CSimPlatform::Impl::Raw(UINT number, int axis) const {
     if (d.held[axis]) {
         return d.heldRaw[axis];
     }
-    const uint64_t t = clock() + d.phaseMs[axis];
+    const uint64_t t = ms + d.phaseMs[axis];
     const double s = std::sin(2.0 * kPi * static_cast<double>(t % d.periodMs[axis]) / d.periodMs[axis]);
     const double span = s < 0 ? d.travelCenter[axis] - d.travelMin[axis] : d.travelMax[axis] - d.travelCenter[axis];
     return d.travelCenter[axis] + static_cast<LONG>(std::lround(s * span));
