@@ -229,7 +229,7 @@ private:
         return Told(kWholeDevice, got == DIERR_INVALIDPARAM && set == DIERR_INVALIDPARAM, Hex(got) + ", " + Hex(set));
     }
 
-    // Sets X by offset to the bottom of its range and Y by id to its whole range, and reads both back.
+    // Sets X by offset to the bottom of its range and Y by id to just inside its range, and reads both back.
     bool PerAxis() {
         ComRef<IDirectInputA> input;
         ComRef<IDirectInputDeviceA> device;
@@ -242,19 +242,24 @@ private:
         const LONG low = m_units.axes[0].min;
         m_x = {low, low + 1, low + 2};
         const JoystickAxisUnits& y = m_units.axes[1];
-        const LONG yValues[3] = {y.min, static_cast<LONG>((static_cast<long long>(y.min) + y.max) / 2), y.max};
+        // Y slightly inside its range, so that no value it held before can pass for it.
+        const LONG yValues[3] = {y.min + 3, static_cast<LONG>((static_cast<long long>(y.min) + y.max) / 2), y.max - 3};
         DIPROPCAL cal{};
         cal.diph = {sizeof(cal), sizeof(DIPROPHEADER), kStateAxisOffsets[0], DIPH_BYOFFSET};
         cal.lMin = m_x[0];
         cal.lCenter = m_x[1];
         cal.lMax = m_x[2];
         hr = device.p->SetProperty(DIPROP_CALIBRATION, &cal.diph);
+        // Y by the id DirectInput gives it.
+        DIDEVICEOBJECTINSTANCEA yObject{};
+        yObject.dwSize = sizeof(yObject);
+        const HRESULT named = device.p->GetObjectInfo(&yObject, kStateAxisOffsets[1], DIPH_BYOFFSET);
         DIPROPCAL byId = cal;
-        byId.diph = {sizeof(cal), sizeof(DIPROPHEADER), static_cast<DWORD>(DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(1)), DIPH_BYID};
+        byId.diph = {sizeof(cal), sizeof(DIPROPHEADER), yObject.dwType, DIPH_BYID};
         byId.lMin = yValues[0];
         byId.lCenter = yValues[1];
         byId.lMax = yValues[2];
-        const HRESULT hrId = FAILED(hr) ? hr : device.p->SetProperty(DIPROP_CALIBRATION, &byId.diph);
+        const HRESULT hrId = FAILED(hr) ? hr : FAILED(named) ? named : device.p->SetProperty(DIPROP_CALIBRATION, &byId.diph);
         if (NotImplemented(hr) || NotImplemented(hrId)) {
             m_lines.push_back(Unanswered(kPerAxis, Hex(hr) + ", " + Hex(hrId)));
             return false;
@@ -362,11 +367,14 @@ private:
     Line Restore() {
         if (!m_changed) return Unanswered(kRestored, "nothing was changed");
         const HRESULT config = WriteConfig(m_config);
-        const HRESULT axes = m_s.SetAxisCalibration(m_number, m_axes, 3u);
+        // Every axis, in case a write by id reached another axis than the one meant.
+        unsigned present = 0;
+        for (int axis = 0; axis < 6; ++axis) present |= m_units.axes[axis].present ? 1u << axis : 0u;
+        const HRESULT axes = m_s.SetAxisCalibration(m_number, m_axes, present);
         JoystickAxisCalibration now[6];
         const bool kept = m_s.GetAxisCalibration(m_number, now) == m_axesKept;
         bool same = kept;
-        for (int axis = 0; axis < 2 && m_axesKept; ++axis) {
+        for (int axis = 0; axis < 6 && m_axesKept; ++axis) {
             same = same && now[axis].stored == m_axes[axis].stored &&
                    (!now[axis].stored || (now[axis].min == m_axes[axis].min && now[axis].center == m_axes[axis].center &&
                                           now[axis].max == m_axes[axis].max));

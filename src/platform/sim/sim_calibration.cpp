@@ -37,6 +37,18 @@ bool Impl::AxisCalibration(UINT number, int axis, LONG (&values)[3]) const {
     return true;
 }
 
+void Impl::AppliedCalibration(UINT number, int axis, LONG (&values)[3]) const {
+    // Microsoft's DIOBJECTCALIBRATION page: a HID axis's "Calibration" value first; "If the 'Calibration'
+    // value is absent, then the calibration information is taken from the joystick JOYREGHWVALUES".
+    if (Modern() && AxisCalibration(number, axis, values)) return;
+    const JOYREGHWVALUES& hwv = store[number].hwc.hwv;
+    const Device& d = devices[number];
+    const bool calibrated = ((hwv.dwCalFlags >> CalibrationFlagOfAxis(axis)) & 1) != 0;
+    values[0] = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpMin, axis) : d.nominalMin;
+    values[1] = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpCenter, axis) : d.nominalCenter;
+    values[2] = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpMax, axis) : d.nominalMax;
+}
+
 void Impl::SetAxisCalibration(UINT number, int axis, const LONG (&values)[3]) {
     registry.SetValue(HKEY_CURRENT_USER, AxisKey(number, axis), kCalibrationValue, REG_BINARY, values, sizeof(values));
 }

@@ -104,28 +104,17 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
             int axis = 0;
-            hr = CalibrationAxis(*pdiph, &axis);
+            hr = pdiph->dwSize == sizeof(DIPROPCAL) ? ObjectAxis(*pdiph, &axis) : DIERR_INVALIDPARAM;
             if (FAILED(hr)) {
                 return hr;
             }
-            // What the axis is read through: its per-axis value, else the configuration's, else its range.
+            // What the axis is read through.
             auto* cal = reinterpret_cast<LPDIPROPCAL>(pdiph);
             LONG values[3] = {};
-            const JOYREGHWVALUES& hwv = m_sim.store[m_number].hwc.hwv;
-            const Impl::Device& device = m_sim.devices[m_number];
-            if (m_sim.AxisCalibration(m_number, axis, values)) {
-                cal->lMin = values[0];
-                cal->lCenter = values[1];
-                cal->lMax = values[2];
-            } else if ((hwv.dwCalFlags >> CalibrationFlagOfAxis(axis)) & 1) {
-                cal->lMin = SignedJoyPosAxis(hwv.jrvHardware.jpMin, axis);
-                cal->lCenter = SignedJoyPosAxis(hwv.jrvHardware.jpCenter, axis);
-                cal->lMax = SignedJoyPosAxis(hwv.jrvHardware.jpMax, axis);
-            } else {
-                cal->lMin = device.nominalMin;
-                cal->lCenter = device.nominalCenter;
-                cal->lMax = device.nominalMax;
-            }
+            m_sim.AppliedCalibration(m_number, axis, values);
+            cal->lMin = values[0];
+            cal->lCenter = values[1];
+            cal->lMax = values[2];
             return DI_OK;
         }
         return DIERR_UNSUPPORTED;
@@ -183,7 +172,7 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
             int axis = 0;
-            hr = CalibrationAxis(*pdiph, &axis);
+            hr = pdiph->dwSize == sizeof(DIPROPCAL) ? ObjectAxis(*pdiph, &axis) : DIERR_INVALIDPARAM;
             if (FAILED(hr)) {
                 return hr;
             }
@@ -328,8 +317,25 @@ public:
         return DI_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) override {
-        return Unsupported(SimCall::GetObjectInfo);
+    // The axes only: each one's offset in the joystick format and its id (type and instance).
+    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA pdidoi, DWORD dwObj, DWORD dwHow) override {
+        HRESULT hr;
+        int axis = 0;
+        if (Fails(SimCall::GetObjectInfo, &hr)) {
+            return hr;
+        }
+        if (pdidoi == nullptr || pdidoi->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA)) {
+            return pdidoi == nullptr ? E_POINTER : DIERR_INVALIDPARAM;
+        }
+        if (FAILED(hr = ObjectAxis({0, sizeof(DIPROPHEADER), dwObj, dwHow}, &axis))) {
+            return hr;
+        }
+        const DWORD size = pdidoi->dwSize;
+        std::memset(pdidoi, 0, sizeof(*pdidoi));
+        pdidoi->dwSize = size;
+        pdidoi->dwOfs = kStateAxisOffsets[axis];
+        pdidoi->dwType = DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(axis);
+        return DI_OK;
     }
 
     HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEA pdidi) override {
@@ -442,13 +448,13 @@ private:
     }
 
 
-    // The one axis a DIPROP_CALIBRATION header names, by offset or by id (DIDFT_ABSAXIS and the axis's
-    // instance, counted in the order the device reports its axes). The whole device is refused with
-    // DIERR_INVALIDPARAM (Wine's dinput tests, which pass on Windows).
-    HRESULT CalibrationAxis(const DIPROPHEADER& header, int* axis) const {
+    // The one axis a header names, by offset or by id (DIDFT_ABSAXIS and the axis's instance, counted in
+    // the order the device reports its axes). The whole device is refused with DIERR_INVALIDPARAM, as
+    // DIPROP_CALIBRATION's is (Wine's dinput tests, which pass on Windows).
+    HRESULT ObjectAxis(const DIPROPHEADER& header, int* axis) const {
         int first = 0;
         int last = 0;
-        if (header.dwSize != sizeof(DIPROPCAL) || header.dwHeaderSize != sizeof(DIPROPHEADER) || header.dwHow == DIPH_DEVICE) {
+        if (header.dwHeaderSize != sizeof(DIPROPHEADER) || header.dwHow == DIPH_DEVICE) {
             return DIERR_INVALIDPARAM;
         }
         if (header.dwHow == DIPH_BYID) {

@@ -74,6 +74,9 @@ struct CSimPlatform::Impl {
     // The axis's per-axis "Calibration" value (lMin, lCenter, lMax); false where it has none.
     bool AxisCalibration(UINT number, int axis, LONG (&values)[3]) const;
     void SetAxisCalibration(UINT number, int axis, const LONG (&values)[3]);
+    // The calibration the axis is read through: its per-axis value (modern), else the configuration's
+    // for an axis marked calibrated, else the nominal range.
+    void AppliedCalibration(UINT number, int axis, LONG (&values)[3]) const;
     // Modern: the GUID and Joystick Id values of the device's identity key, written with a new instance
     // GUID when the key is gone, as DirectInput does when it next enumerates the device.
     void RefreshIdentity(UINT number);

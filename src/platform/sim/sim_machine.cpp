@@ -298,17 +298,11 @@ LONG CSimPlatform::Impl::RawAt(UINT number, int axis, uint64_t ms) const {
 
 LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi, bool userDeadZone,
                               DWORD deviceDeadZone) const {
-    const JOYREGHWVALUES& hwv = store[number].hwc.hwv;
-    const Device& d = devices[number];
-    const bool calibrated = (hwv.dwCalFlags & kCalBits[axis]) != 0;
-    LONG perAxis[3] = {};
-    // Microsoft's DIOBJECTCALIBRATION page: a HID axis's "Calibration" value first; "If the 'Calibration'
-    // value is absent, then the calibration information is taken from the joystick JOYREGHWVALUES".
-    const bool own = Modern() && AxisCalibration(number, axis, perAxis);
-    const double min = own ? perAxis[0] : calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpMin, axis) : d.nominalMin;
-    const double center =
-        own ? perAxis[1] : calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpCenter, axis) : d.nominalCenter;
-    const double max = own ? perAxis[2] : calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpMax, axis) : d.nominalMax;
+    LONG applied[3] = {};
+    AppliedCalibration(number, axis, applied);
+    const double min = applied[0];
+    const double center = applied[1];
+    const double max = applied[2];
 
     // Position in -1..1 around the centre; a side with no extent (bad calibration) reads as its end.
     double pos = 0.0;
