@@ -1,5 +1,6 @@
 // "Clear all calib. data": removes the installed controllers' configuration, then offers every
-// stored calibration key of the joystick branch for deletion, one question a key.
+// stored calibration key of the joystick branch for deletion, one question a key, and DirectInput's
+// per-device calibration values, never the keys that hold each controller's identity.
 // Later Windows keeps these keys per user (HKEY_CURRENT_USER) as well, and Windows 10/11 keeps
 // DirectInput's own per-device calibration there too, so both hives are searched. A standard user may
 // read HKEY_LOCAL_MACHINE but not delete from it; such a refusal is reported as what it is.
@@ -48,6 +49,7 @@ struct Tally {
     bool deleted = false;     // at least one calibration key went
     bool failed = false;      // at least one confirmed deletion did not happen
     bool unsearched = false;  // a place that exists could not be opened to be searched
+    bool calibrationRemoved = false;  // a value of DirectInput's per-device calibration went
 };
 
 // Names listed in one question at most; the rest are counted.
@@ -86,20 +88,6 @@ std::vector<std::string> SubkeyNames(CJoystickServices& system, const OpenKey& k
         if (name[0] != '\0') names.emplace_back(name);
     }
     return names;
-}
-
-// Deletes the key after its subkeys, deepest first, since Windows deletes no key that has subkeys.
-// Returns the first failing deletion's result; the rest of the tree then stays.
-LONG DeleteTree(CJoystickServices& system, HKEY hive, const CString& path, int depth) {
-    if (depth > 0) {
-        // An empty name would name the key itself; SubkeyNames leaves such names out.
-        const std::vector<std::string> names = SubkeyNames(system, OpenKey(system, hive, path));
-        for (const std::string& name : names) {
-            const LONG result = DeleteTree(system, hive, path + "\\" + name.c_str(), depth - 1);
-            if (result != ERROR_SUCCESS) return result;
-        }
-    }
-    return system.RegDeleteKeyA(hive, path);
 }
 
 // Reports a failed deletion: a refusal for lack of rights as such, anything else with `format`.
@@ -155,17 +143,56 @@ LONG Scan(CJoystickServices& system, HKEY hive, const char* branch, const char* 
     return ERROR_SUCCESS;
 }
 
-// True when the key, or a key below it, holds a "Calibration" value: the device was calibrated.
-bool HoldsCalibration(CJoystickServices& system, HKEY hive, const CString& path, int depth) {
+// Whether the key or a key below it holds a "Calibration" value: certainly not, certainly, or not known
+// because a key could not be opened or listed, or a value not read.
+enum class Left { None, Some, Unknown };
+
+Left CalibrationLeft(CJoystickServices& system, HKEY hive, const CString& path, int depth) {
     const OpenKey key(system, hive, path);
-    if (!key.IsOpen()) return false;
+    if (!key.IsOpen()) return key.Result() == ERROR_FILE_NOT_FOUND ? Left::None : Left::Unknown;
     DWORD type = REG_NONE;
     DWORD size = 0;
-    if (system.RegQueryValueExA(key.Get(), "Calibration", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) return true;
-    if (depth == 0) return false;
-    for (const std::string& name : SubkeyNames(system, key))
-        if (HoldsCalibration(system, hive, path + "\\" + name.c_str(), depth - 1)) return true;
-    return false;
+    const LONG queried = system.RegQueryValueExA(key.Get(), "Calibration", nullptr, &type, nullptr, &size);
+    if (queried == ERROR_SUCCESS) return Left::Some;
+    Left left = queried == ERROR_FILE_NOT_FOUND ? Left::None : Left::Unknown;
+    char name[kNameSize];
+    for (DWORD index = 0; depth > 0; ++index) {
+        std::memset(name, 0, sizeof(name));
+        const LONG listed = system.RegEnumKeyA(key.Get(), index, name, sizeof(name));
+        if (listed == ERROR_NO_MORE_ITEMS) break;
+        if (listed != ERROR_SUCCESS) return Left::Unknown;
+        name[sizeof(name) - 1] = '\0';
+        if (name[0] == '\0') continue;  // names no subkey (see SubkeyNames)
+        const Left below = CalibrationLeft(system, hive, path + "\\" + name, depth - 1);
+        if (below == Left::Some) return Left::Some;
+        if (below == Left::Unknown) left = Left::Unknown;
+    }
+    return left;
+}
+
+// Deletes every "Calibration" value at the key and below it, and never a key: a device's keys also hold
+// its identity (the instance GUID games keep their bindings by), which Windows hands out anew for a key
+// that is gone. True when it saw every key and no deletion failed; *removed tells whether a value went.
+bool RemoveCalibrationValues(CJoystickServices& system, HKEY hive, const CString& path, int depth, bool* removed) {
+    const OpenKey key(system, hive, path);
+    if (!key.IsOpen()) return key.Result() == ERROR_FILE_NOT_FOUND;
+    bool complete = true;
+    char name[kNameSize];
+    for (DWORD index = 0; depth > 0; ++index) {
+        std::memset(name, 0, sizeof(name));
+        const LONG listed = system.RegEnumKeyA(key.Get(), index, name, sizeof(name));
+        if (listed == ERROR_NO_MORE_ITEMS) break;
+        if (listed != ERROR_SUCCESS) {
+            complete = false;
+            break;
+        }
+        name[sizeof(name) - 1] = '\0';
+        if (name[0] == '\0') continue;  // names no subkey (see SubkeyNames)
+        complete = RemoveCalibrationValues(system, hive, path + "\\" + name, depth - 1, removed) && complete;
+    }
+    const LONG result = system.RegDeleteValueA(key.Get(), "Calibration");
+    if (result == ERROR_SUCCESS) *removed = true;
+    return complete && (result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND);
 }
 
 // DirectInput's per-device calibration, kept per user on Windows 10/11: the devices that hold one are
@@ -182,7 +209,7 @@ LONG ScanDevices(CJoystickServices& system, Tally& tally) {
         if (!branch.IsOpen()) return branch.Result();
         for (const std::string& id : SubkeyNames(system, branch)) {
             const CString path = KeyPath(kDeviceCalibrationBranch, id.c_str(), "Calibration");
-            if (!HoldsCalibration(system, HKEY_CURRENT_USER, path, kMaxTreeDepth)) continue;
+            if (CalibrationLeft(system, HKEY_CURRENT_USER, path, kMaxTreeDepth) != Left::Some) continue;
             const CString name = ReadOemName(system, id.c_str());
             devices.push_back({path, name.IsEmpty() ? CString(id.c_str()) : name});
         }
@@ -198,14 +225,16 @@ LONG ScanDevices(CJoystickServices& system, Tally& tally) {
     }
     CString message;
     message.Format("Found DirectInput calibration of these game controllers:\n\n%s\nDo you want to delete the "
-                   "calibration stored?",
+                   "calibration stored? The controllers keep their identity, and games keep their bindings for them.",
                    list.c_str());
     if (AfxMessageBox(message, MB_YESNO) != IDYES) return ERROR_SUCCESS;
 
     CString failed;
     size_t failures = 0;
     for (const Device& device : devices) {
-        if (DeleteTree(system, HKEY_CURRENT_USER, device.path, kMaxTreeDepth) == ERROR_SUCCESS) {
+        // Where the removal could not see or do everything, a second look settles what remains.
+        if (RemoveCalibrationValues(system, HKEY_CURRENT_USER, device.path, kMaxTreeDepth, &tally.calibrationRemoved) ||
+            CalibrationLeft(system, HKEY_CURRENT_USER, device.path, kMaxTreeDepth) == Left::None) {
             tally.deleted = true;
         } else {
             if (failures < kMaxNamesListed) failed += "\n" + device.name;
@@ -303,6 +332,13 @@ void CPadwrightDlg::OnClearCalibration() {
     if (devices != ERROR_SUCCESS && devices != ERROR_FILE_NOT_FOUND) {
         ReportAccessError(HKEY_CURRENT_USER, kDeviceCalibrationBranch);
         tally.unsearched = true;
+    }
+    if (tally.calibrationRemoved) {
+        // What games read changed: the system is told, and the grid, which may have reloaded from an
+        // announcement delivered before the deletion, reloads from what remains, so that no later edit
+        // writes the deleted calibration back.
+        /*MMRESULT announced =*/ system.joyConfigChanged(0);
+        OnJoyConfigChanged(0, 0);
     }
 
     const char* closing = nullptr;

@@ -120,6 +120,45 @@ bool CPadwrightDlg::CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS&
     return true;
 }
 
+// DirectInput applies an axis's per-axis calibration before the configuration's JOYREGHWVALUES. The
+// records take it in, so that the grid shows what games read, a check box is ticked while any of its
+// axes is calibrated either way, and the next SetConfig keeps JOYREGHWVALUES equal to it.
+void CPadwrightDlg::TakeAxisCalibration(JOYREGHWVALUES& hwv) {
+    JoystickAxisCalibration axes[AXIS_COUNT];
+    m_axisKept = JoystickServices().GetAxisCalibration(static_cast<UINT>(m_joystickId), axes) ? TRUE : FALSE;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        m_axisStored[i] = axes[i].stored ? TRUE : FALSE;
+        if (!axes[i].stored) continue;
+        hwv.dwCalFlags |= DWORD{1} << CalibrationFlagOfAxis(i);
+        JoyPosAxis(hwv.jrvHardware.jpMin, i) = static_cast<DWORD>(axes[i].min);
+        JoyPosAxis(hwv.jrvHardware.jpCenter, i) = static_cast<DWORD>(axes[i].center);
+        JoyPosAxis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(axes[i].max);
+    }
+}
+
+// Writes the per-axis calibration of each present axis that changed: a calibrated one as its own value
+// (also where it had none, so that the configuration's numbers cannot be passed over), an uncalibrated
+// one by removing its value, so that games read it over its own range. Nothing where the platform keeps
+// no per-axis calibration.
+HRESULT CPadwrightDlg::WriteAxisCalibration(const JOYREGHWVALUES& before, const JOYREGHWVALUES& hwv) {
+    if (!m_axisKept) return S_OK;
+    JoystickAxisCalibration axes[AXIS_COUNT];
+    unsigned mask = 0;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        if (!m_axisPresent[i]) continue;
+        const int flag = CalibrationFlagOfAxis(i);
+        const bool on = ((hwv.dwCalFlags >> flag) & 1) != 0;
+        axes[i] = {on, SignedJoyPosAxis(hwv.jrvHardware.jpMin, i), SignedJoyPosAxis(hwv.jrvHardware.jpCenter, i),
+                   SignedJoyPosAxis(hwv.jrvHardware.jpMax, i)};
+        const bool same = ((before.dwCalFlags >> flag) & 1) == (on ? 1u : 0u) &&
+                          axes[i].min == SignedJoyPosAxis(before.jrvHardware.jpMin, i) &&
+                          axes[i].center == SignedJoyPosAxis(before.jrvHardware.jpCenter, i) &&
+                          axes[i].max == SignedJoyPosAxis(before.jrvHardware.jpMax, i);
+        if (on ? !m_axisStored[i] || !same : m_axisStored[i] != FALSE) mask |= 1u << i;
+    }
+    return mask == 0 ? S_OK : JoystickServices().SetAxisCalibration(static_cast<UINT>(m_joystickId), axes, mask);
+}
+
 void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
     // Without a configuration interface the joystick object answers every load so (its records are
     // empty while it is not open), and nothing the grid shows could be stored. A failure that passes is
@@ -133,6 +172,7 @@ void CPadwrightDlg::LoadFromDevice(BOOL useDefaults) {
         m_nothingStorable = noInterface() ? TRUE : FALSE;
     }
     if (m_pJoystick && m_pJoystick->IsOpen() && ReloadRecords(*m_pJoystick)) {
+        TakeAxisCalibration(m_pJoystick->m_config.hwc.hwv);
         const JOYREGHWVALUES& hwv = m_pJoystick->m_config.hwc.hwv;
         if (!m_unitsTaken) TakeUnits(hwv);
         // The defaults clear the flags of the axes the device has; a flag of axes it lacks stays as stored.
@@ -193,6 +233,7 @@ void CPadwrightDlg::ApplyToDevice() {
     m_userValuesResult = S_OK;
     m_lastWrite = WriteOutcome{};
     m_applyRefused = FALSE;
+    m_axisResult = S_OK;
     UpdateData(TRUE);  // result not needed: a field that does not read keeps its last value
     if (!m_gridLoaded || !m_pJoystick || !m_pJoystick->IsOpen()) return;
     // The user values record is written whole, but only its dead zones are edited: the rest must be what
@@ -225,7 +266,11 @@ void CPadwrightDlg::ApplyToDevice() {
     // A refused write is not retried: the reload that follows shows what is stored, and the user is
     // told once per selection why (TellRefusedSave).
     m_userValuesResult = m_pJoystick->SaveUserValues();
-    m_configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
+    // Games read a per-axis calibration first: it is written inside the configuration's write, once that
+    // is stored, and the configuration's notification announces both.
+    m_configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE, [&] {
+        m_axisResult = WriteAxisCalibration(before.hwc.hwv, hwv);
+    });
     CheckRefusedParts(before, userValuesBefore);
     // DirectInput applies a calibration to the device objects opened after it: once anything was stored,
     // both readers open again at the next tick.
@@ -251,9 +296,9 @@ bool SameDeadZones(const DIJOYUSERVALUES& a, const DIJOYUSERVALUES& b) {
 void CPadwrightDlg::CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSERVALUES& userValuesBefore) {
     WritePart& calibration = m_lastWrite.parts[kCalibrationPart];
     WritePart& deadZones = m_lastWrite.parts[kDeadZonesPart];
-    calibration = {true, !SameCalibration(m_pJoystick->m_config, before), m_configResult};
+    calibration = {true, !SameCalibration(m_pJoystick->m_config, before), CalibrationResult()};
     deadZones = {true, !SameDeadZones(m_pJoystick->m_userValues, userValuesBefore), m_userValuesResult};
-    if (m_configResult >= 0 && m_userValuesResult >= 0) return;
+    if (m_configResult >= 0 && m_userValuesResult >= 0) return;  // a refused per-axis write is told as it is
     const DIJOYCONFIG config = m_pJoystick->m_config;
     const DIJOYUSERVALUES userValues = m_pJoystick->m_userValues;
     if (m_configResult < 0 && !SameCalibration(config, before) && m_pJoystick->LoadConfig() >= 0 &&
@@ -264,7 +309,7 @@ void CPadwrightDlg::CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSER
         m_userValuesResult = S_OK;
     m_pJoystick->m_config = config;
     m_pJoystick->m_userValues = userValues;
-    calibration.result = m_configResult;
+    calibration.result = CalibrationResult();
     deadZones.result = m_userValuesResult;
 }
 
@@ -280,7 +325,7 @@ void CPadwrightDlg::OnDefaultValues() {
     EndPendingEdit();
     LoadFromDevice(TRUE);
     ApplyToDevice();
-    if (m_configResult < 0 || m_userValuesResult < 0) {
+    if (CalibrationResult() < 0 || m_userValuesResult < 0) {
         const WriteOutcome outcome = m_lastWrite;
         LoadFromDevice(FALSE);  // show what is stored, not the defaults that were refused
         TellRefusedSave(outcome);

@@ -77,6 +77,11 @@ public:
     HRESULT m_configResult = S_OK;
     HRESULT m_userValuesResult = S_OK;
     WriteOutcome m_lastWrite;
+    HRESULT m_axisResult = S_OK;  // the per-axis calibration's write
+    // Whether the platform keeps a per-axis calibration for the selected joystick (DirectInput's
+    // DIPROP_CALIBRATION on Windows 10/11), and which axes hold one, as last loaded.
+    BOOL m_axisKept = FALSE;
+    BOOL m_axisStored[AXIS_COUNT] = {};
     BOOL m_refusalTold = FALSE;
     // While the user types in a field, a value the platform cannot apply is neither written nor told:
     // m_deferRefusal says a keystroke is being handled, m_refusalPending that such a value waits for the
@@ -109,6 +114,11 @@ protected:
     void WriteEdit();
     bool EndPendingEdit();
     void TakeUnits(const JOYREGHWVALUES& stored);
+    void TakeAxisCalibration(JOYREGHWVALUES& hwv);
+    HRESULT WriteAxisCalibration(const JOYREGHWVALUES& before, const JOYREGHWVALUES& hwv);
+    // What became of the calibration of the last write-back: the configuration's refusal, else the
+    // per-axis calibration's.
+    HRESULT CalibrationResult() const { return m_configResult < 0 ? m_configResult : m_axisResult; }
     bool FlagPresent(int flag) const;
     bool CalibrationAccepted(const JOYREGHWVALUES& hwv, const JOYPOS& deadZone);
     void CheckRefusedParts(const DIJOYCONFIG& before, const DIJOYUSERVALUES& userValuesBefore);

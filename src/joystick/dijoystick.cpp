@@ -244,9 +244,11 @@ HRESULT CDIJoystick::SaveBracket(Write write) {
     });
 }
 
-HRESULT CDIJoystick::SaveConfig(DWORD flags) {
+HRESULT CDIJoystick::SaveConfig(DWORD flags, const std::function<void()>& alongside) {
     return SaveBracket([&](auto* config) {
-        return config->SetConfig(static_cast<UINT>(m_joyId), AsJoyConfigParam(&m_config), flags);
+        const HRESULT hr = config->SetConfig(static_cast<UINT>(m_joyId), AsJoyConfigParam(&m_config), flags);
+        if (SUCCEEDED(hr) && alongside) alongside();
+        return hr;
     });
 }
 

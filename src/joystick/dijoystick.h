@@ -5,6 +5,8 @@
 // takes its place: the same calls on the same records.
 #pragma once
 
+#include <functional>
+
 #include "joystick/platform_api.h"
 
 class CDIJoystick {
@@ -44,7 +46,9 @@ public:
     // The saves write the record as it stands, inside SetCooperativeLevel(exclusive, background), Acquire,
     // write, SendNotify, Unacquire, and return the first failure or Unacquire's result. Without the
     // configuration interface they call nothing and return DIERR_NOTINITIALIZED; the record is kept.
-    HRESULT SaveConfig(DWORD flags);
+    // SaveConfig runs `alongside`, when given, right after a successful SetConfig inside the bracket, so
+    // that the one SendNotify announces both writes.
+    HRESULT SaveConfig(DWORD flags, const std::function<void()>& alongside = nullptr);
     HRESULT SaveUserValues();
 
     DIJOYSTATE m_state;

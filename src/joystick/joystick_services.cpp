@@ -31,6 +31,15 @@ bool CJoystickServices::CheckAxisCalibration(UINT, int, LONG, LONG, LONG, DWORD,
     return true;
 }
 
+bool CJoystickServices::GetAxisCalibration(UINT, JoystickAxisCalibration (&axes)[6]) {
+    for (JoystickAxisCalibration& axis : axes) axis = JoystickAxisCalibration{};
+    return false;
+}
+
+HRESULT CJoystickServices::SetAxisCalibration(UINT, const JoystickAxisCalibration (&)[6], unsigned mask) {
+    return mask == 0 ? S_OK : DIERR_UNSUPPORTED;
+}
+
 LONG QueryRegistryString(CJoystickServices& services, HKEY key, LPCSTR valueName, char* buffer, DWORD size) {
     if (buffer == nullptr || size == 0) {
         return ERROR_INVALID_PARAMETER;

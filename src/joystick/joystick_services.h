@@ -24,6 +24,15 @@ struct JoystickUnits {
     JoystickAxisUnits axes[6];  // X, Y, Z, R, U, V
 };
 
+// DirectInput's own calibration of one axis of a HID joystick: the per-axis value that games read
+// before the configuration's JOYREGHWVALUES (DIPROP_CALIBRATION), in the axis's own units.
+struct JoystickAxisCalibration {
+    bool stored = false;  // the axis has a per-axis value (to write: set it; not stored: remove it)
+    LONG min = 0;
+    LONG center = 0;
+    LONG max = 0;
+};
+
 class CJoystickServices {
 public:
     virtual ~CJoystickServices() = default;
@@ -46,6 +55,16 @@ public:
     // with a sentence for the user in `why` (always terminated, cut to whySize).
     virtual bool CheckAxisCalibration(UINT uJoyID, int axis, LONG min, LONG center, LONG max, DWORD deadZone,
                                       char* why, size_t whySize);
+    // The per-axis calibration of joystick uJoyID's axes X, Y, Z, R, U, V. False where the platform keeps
+    // none (a gameport joystick, a platform without it, a device it cannot find): the calibration is then
+    // the configuration's alone.
+    virtual bool GetAxisCalibration(UINT uJoyID, JoystickAxisCalibration (&axes)[6]);
+    // Writes the axes whose bit is set in `mask` (bit i: axis i) without acquiring the device: a stored
+    // one as its DIPROP_CALIBRATION, one not stored by removing its per-axis value, so that games read it
+    // uncalibrated. Never touches the controller's identity. The first failure, else S_OK.
+    virtual HRESULT SetAxisCalibration(UINT uJoyID, const JoystickAxisCalibration (&axes)[6], unsigned mask);
+    // Removes a value of an open key. Platforms without a registry keep this default.
+    virtual LONG RegDeleteValueA(HKEY /*hKey*/, LPCSTR /*lpValueName*/) { return ERROR_CALL_NOT_IMPLEMENTED; }
     // DirectInput 8's entry, for its joystick configuration interface where DirectInput 5's is refused.
     // Platforms without DirectInput 8 keep this default.
     virtual HRESULT DirectInput8Create(HINSTANCE /*hinst*/, DWORD /*dwVersion*/, REFIID /*riidltf*/, void** ppvOut,

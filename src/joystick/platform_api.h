@@ -30,11 +30,25 @@ typedef DIJOYCONFIG_DX5 DIJOYCONFIG;
 #include "platform/compat/winreg.h"
 #endif
 
+// DirectInput 5a's per-axis calibration property, which DirectInput 5's headers lack (the SDK
+// declares it from version 0x050A on).
+#ifndef DIPROP_CALIBRATION
+#define DIPROP_CALIBRATION MAKEDIPROP(11)
+typedef struct DIPROPCAL {
+    DIPROPHEADER diph;
+    LONG lMin;
+    LONG lCenter;
+    LONG lMax;
+} DIPROPCAL, *LPDIPROPCAL;
+typedef const DIPROPCAL* LPCDIPROPCAL;
+#endif
+
 static_assert(DIRECTINPUT_VERSION == 0x0500, "the joystick object speaks DirectInput 5");
 static_assert(sizeof(JOYINFOEX) == 52, "JOYINFOEX is 52 bytes");
 static_assert(sizeof(JOYCAPSA) == 404, "JOYCAPSA is 404 bytes");
 static_assert(sizeof(DIJOYSTATE) == 80, "DIJOYSTATE is 80 bytes");
 static_assert(sizeof(DIJOYCONFIG) == 1160, "DIJOYCONFIG is 1160 bytes as DirectInput 5 sees it");
+static_assert(sizeof(DIPROPCAL) == 28, "DIPROPCAL is 28 bytes");
 static_assert(sizeof(DIJOYUSERVALUES) == 1128, "DIJOYUSERVALUES is 1128 bytes");
 
 // The configuration record as IDirectInputJoyConfig's methods take it. The same record everywhere but

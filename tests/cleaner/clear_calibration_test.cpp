@@ -254,13 +254,12 @@ TEST_F(Cleaner, AKeyWithSubkeysKeepsTheOldMessageAndTheClosingSaysNotAllWent) {
 const std::string kUser = "HKEY_CURRENT_USER\\";
 const std::string kModernSettings = kBase + "\\DINPUT.DLL\\CurrentJoystickSettings";
 const std::string kModernCal = kBase + "\\DINPUT.DLL\\JoystickSettings";
-const std::string kStick = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5701");
-const std::string kPad = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5702");
 const std::string kWheel = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5703");
 
 std::string DevicesQuestion(const std::string& names) {
     return "Found DirectInput calibration of these game controllers:\n\n" + names +
-           "\nDo you want to delete the calibration stored?";
+           "\nDo you want to delete the calibration stored? The controllers keep their identity, and games keep "
+           "their bindings for them.";
 }
 
 std::string Refused(const std::string& shownPath) {
@@ -268,22 +267,41 @@ std::string Refused(const std::string& shownPath) {
            "<\n\nDeleting it needs administrator rights: start Padwright as an administrator to remove it.";
 }
 
-// Windows 10/11: settings and DirectInput's per-device calibration under the user's hive, a left-over
-// calibration key under the local machine. The stick's calibration holds subkeys, as Windows writes it.
+// Windows 10/11: settings and DirectInput's per-device identity and per-axis calibration under the
+// user's hive, a left-over calibration key under the local machine. The stick's X was calibrated
+// apart from its configuration, as the system's own calibration leaves it.
 class ModernCleaner : public Cleaner {
 protected:
     void Machine(bool elevated) {
         sim.Rebuild(SimMachine::Modern(elevated));
         sim.SetClock([this] { return now; });
-        ASSERT_TRUE(sim.AddKey(HKEY_CURRENT_USER, kStick + "\\0\\Type\\Axes\\0"));
-        ASSERT_TRUE(sim.AddKey(HKEY_CURRENT_USER, kStick + "\\0\\Type\\Axes\\1"));
+        sim.SetAxisCalibrationValue(0, 0, 1000, 30000, 64000);
+    }
+    std::vector<BYTE> Identity(UINT number) {
+        std::vector<BYTE> guid;
+        sim.GetValue(HKEY_CURRENT_USER, sim.IdentityKey(number), "GUID", nullptr, &guid);
+        return guid;
     }
 };
 
 TEST_F(ModernCleaner, AStandardUserDeletesTheUsersKeysAndIsToldTheMachinesNeedsAnAdministrator) {
     Machine(false);
     const int notifications = sim.Notifications();
-    const auto texts = Clear({IDYES, IDYES, IDYES, IDYES});
+    const std::vector<BYTE> stick = Identity(0), wheel = Identity(2);
+    ASSERT_EQ(stick.size(), sizeof(GUID));
+    std::vector<std::string> texts;
+    Run([&](Window& w) {
+        for (int a : {IDYES, IDYES, IDYES, IDYES}) host.Answer(a);
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "1000");
+        w.Click(IDC_CLEAR_CALIBRATION);
+        for (const auto& box : host.MessageBoxes()) texts.push_back(box.text);
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "0") << "the grid shows what remains: the configuration's calibration";
+        w.Paste(IDC_DEADZONE_X + 2 * 2, "3");
+        EXPECT_EQ(sim.StoredConfig(0).hwc.hwv.jrvHardware.jpMin.dwX, 0u) << "no edit writes the deleted values back";
+    });
+    JoystickAxisCalibration axes[AXIS_COUNT];
+    ASSERT_TRUE(sim.GetAxisCalibration(0, axes));
+    EXPECT_NE(axes[0].min, 1000);
     const std::vector<std::string> expected = {kRemoveQuestion,
                                                kRemoved,
                                                Question(kModernCal),
@@ -299,11 +317,11 @@ TEST_F(ModernCleaner, AStandardUserDeletesTheUsersKeysAndIsToldTheMachinesNeedsA
     EXPECT_TRUE(sim.IsInstalled(0)) << "plug-and-play controllers stay";
     EXPECT_TRUE(sim.KeyExists(HKEY_LOCAL_MACHINE, kModernCal));
     EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, kModernCal));
-    EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, kStick)) << "deleted with its subkeys";
-    EXPECT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, kStick.substr(0, kStick.rfind('\\')))) << "the device key stays";
-    EXPECT_EQ(sim.StoredConfig(0).hwc.hwv.dwCalFlags, 0u) << "the stick's calibration is reset";
-    EXPECT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, kPad)) << "never calibrated: not offered";
-    EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, kWheel));
+    EXPECT_EQ(Identity(0), stick) << "every key stays, and with it the controller's identity";
+    EXPECT_EQ(Identity(2), wheel);
+    EXPECT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, sim.AxisCalibrationKey(2, 0)));
+    EXPECT_EQ(sim.ValueNames(HKEY_CURRENT_USER, sim.AxisCalibrationKey(2, 0)), std::vector<std::string>{})
+        << "the per-axis values go";
     EXPECT_EQ(sim.OpenKeyHandles(), 0u);
 }
 
@@ -336,8 +354,11 @@ TEST_F(ModernCleaner, AnAdministratorDeletesEveryConfirmedKeyInBothHives) {
         for (const HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
             EXPECT_FALSE(sim.KeyExists(hive, kModernCal)) << (hive == HKEY_CURRENT_USER ? "user" : "machine");
         EXPECT_FALSE(sim.KeyExists(HKEY_LOCAL_MACHINE, kModernSettings));
-        for (const std::string& key : {kStick, kWheel, CSimPlatform::DeviceCalibrationKey("VID_1209&PID_6007")})
-            EXPECT_FALSE(sim.KeyExists(HKEY_CURRENT_USER, key)) << key;
+        for (const std::string& key :
+             {sim.AxisCalibrationKey(0, 0), kWheel, CSimPlatform::DeviceCalibrationKey("VID_1209&PID_6005")}) {
+            EXPECT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, key)) << key;
+            EXPECT_EQ(sim.ValueNames(HKEY_CURRENT_USER, key), std::vector<std::string>{}) << key;
+        }
         EXPECT_EQ(sim.OpenKeyHandles(), 0u);
     }
 }

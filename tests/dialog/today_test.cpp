@@ -16,6 +16,16 @@ protected:
     explicit Today(SimMachine machine = SimMachine::Modern()) : Session(machine) {}
     JOYRANGE Stored(UINT number = 0) { return sim.StoredConfig(number).hwc.hwv.jrvHardware; }
     DWORD Flags(UINT number = 0) { return sim.StoredConfig(number).hwc.hwv.dwCalFlags; }
+    // Removes the per-axis values an earlier calibration left for the joystick's axes.
+    void ForgetAxisCalibration(UINT number) {
+        for (int axis = 0; axis < AXIS_COUNT; ++axis) {
+            HKEY key = nullptr;
+            if (sim.RegOpenKeyA(HKEY_CURRENT_USER, sim.AxisCalibrationKey(number, axis).c_str(), &key) != ERROR_SUCCESS)
+                continue;
+            sim.RegDeleteValueA(key, "Calibration");
+            sim.RegCloseKey(key);
+        }
+    }
     std::vector<std::string> Boxes() {
         std::vector<std::string> texts;
         for (const auto& box : host.MessageBoxes()) texts.push_back(box.text);
@@ -153,6 +163,7 @@ TEST_F(Today, EachPadIsEditedInItsOwnUnitsAndOrdinaryActionsKeepWhatGamesRead) {
     DIJOYCONFIG stick = sim.StoredConfig(0);
     stick.hwc.hwv = {};
     sim.StoreConfig(0, stick);
+    ForgetAxisCalibration(0);
     Run([&](Window& w) {
         UINT selected = 0;
         for (const Pad& pad : {Pad{0, 65535, 6}, Pad{1, 1023, 4}, Pad{4, 255, 2}}) {
@@ -201,6 +212,63 @@ TEST_F(Today, EachPadIsEditedInItsOwnUnitsAndOrdinaryActionsKeepWhatGamesRead) {
             EXPECT_EQ(w.Text(IDC_DI_COOKED_X), right);
             EXPECT_EQ(w.Text(IDC_JOY_COOKED_X), winmm);
         }
+    });
+}
+
+// The common case: an earlier calibration left per-axis values for X and Y, which DirectInput applies
+// before the different numbers of JOYREGHWVALUES. The grid shows them, an edit reaches what games read,
+// and unticking returns X to its uncalibrated reading; the controller keeps its identity.
+TEST_F(Today, EditsChangeWhatGamesReadWhereAnEarlierCalibrationLeftPerAxisValues) {
+    sim.SetAxisCalibrationValue(0, 0, 1000, 30000, 64000);
+    sim.SetAxisCalibrationValue(0, 1, 2000, 32000, 63000);
+    sim.HoldAxis(0, 0, 60000);
+    std::vector<BYTE> identity;
+    ASSERT_TRUE(sim.GetValue(HKEY_CURRENT_USER, sim.IdentityKey(0), "GUID", nullptr, &identity));
+    Run([&](Window& w) {
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "1000");
+        EXPECT_EQ(w.Text(IDC_CAL_CENTER_X), "30000");
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X + 2), "63000");
+        // WinMM at the next tick; DirectInput at the tick after, once the reader that a write opens
+        // again has had the device's first report.
+        const auto expectX = [&](const std::string& value, const char* what) {
+            Wait(w, 50);
+            EXPECT_EQ(w.Text(IDC_JOY_COOKED_X), value) << what;
+            Wait(w, 50);
+            EXPECT_EQ(w.Text(IDC_DI_COOKED_X), value) << what;
+        };
+        expectX("61680", "the per-axis value, not JOYREGHWVALUES' 0..65535");
+
+        w.Paste(IDC_CAL_MAX_X, "60000");
+        EXPECT_EQ(Stored().jpMax.dwX, 60000u) << "JOYREGHWVALUES kept equal";
+        EXPECT_EQ(Stored().jpMin.dwX, 1000u);
+        expectX("65535", "the edit");
+
+        w.Click(IDC_CALIBRATED_XY);
+        EXPECT_FALSE(w.Checked(IDC_CALIBRATED_XY));
+        expectX("60000", "read over the axis's own range");
+        EXPECT_EQ(w.Text(IDC_CAL_MIN_X), "0");
+    });
+    JoystickAxisCalibration axes[AXIS_COUNT];
+    ASSERT_TRUE(sim.GetAxisCalibration(0, axes));
+    EXPECT_FALSE(axes[0].stored || axes[1].stored) << "unticking removes the per-axis values";
+    EXPECT_TRUE(axes[2].stored) << "Z keeps its own";
+    std::vector<BYTE> after;
+    EXPECT_TRUE(sim.GetValue(HKEY_CURRENT_USER, sim.IdentityKey(0), "GUID", nullptr, &after));
+    EXPECT_EQ(after, identity) << "the controller keeps its instance GUID";
+    EXPECT_TRUE(Boxes().empty());
+}
+
+// A per-axis write refused after the configuration was stored: games still read the old calibration,
+// and the refused-write message says so.
+TEST_F(Today, ARefusedPerAxisWriteIsToldAsTheCalibrationNotStored) {
+    Run([&](Window& w) {
+        sim.FailCall(SimCall::SetProperty, E_ACCESSDENIED);
+        w.Paste(IDC_CAL_MAX_X, "60000");
+        EXPECT_EQ(w.Text(IDC_CAL_MAX_X), "65535") << "the grid shows what games read";
+        // Only the calibration changed, and the configuration's part of it was stored: no other program
+        // held the whole configuration.
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"Windows did not store the change to joystick 0 (error 0x80070005)."
+                                                    "\n\nThe values shown are those stored."});
     });
 }
 

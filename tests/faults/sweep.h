@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../support/desk.h"
+#include "joystick/joystick_records.h"
 
 namespace sweep {
 
@@ -20,7 +21,7 @@ using headless::Window;
 inline const char* Name(SimCall call) {
     static const char* const kNames[] = {
         "JoyGetPosEx", "JoyGetDevCaps", "JoyConfigChanged", "RegOpenKey", "RegQueryValueEx", "RegEnumKey",
-        "RegDeleteKey", "RegCloseKey", "RegisterWindowMessage", "DirectInputCreate", "DirectInput8Create",
+        "RegDeleteKey", "RegDeleteValue", "RegCloseKey", "RegisterWindowMessage", "DirectInputCreate", "DirectInput8Create",
         "DIQueryInterface",
         "CreateDevice", "EnumDevices", "GetDeviceStatus", "DIRunControlPanel", "DIInitialize",
         "DeviceQueryInterface", "GetCapabilities", "EnumObjects", "GetProperty", "SetProperty", "DeviceAcquire",
@@ -76,17 +77,38 @@ inline Screen Look(const Window& w) {
     return s;
 }
 
+// A joystick's configuration as games read it: on Windows 10/11 with each axis's per-axis calibration
+// in place of the configuration's, which DirectInput applies first.
+inline DIJOYCONFIG Applied(CSimPlatform& sim, UINT number) {
+    DIJOYCONFIG config = sim.StoredConfig(number);
+    JoystickAxisCalibration axes[AXIS_COUNT];
+    if (!sim.GetAxisCalibration(number, axes)) return config;
+    JOYREGHWVALUES& hwv = config.hwc.hwv;
+    for (int i = 0; i < AXIS_COUNT; ++i) {
+        if (!axes[i].stored) continue;
+        hwv.dwCalFlags |= DWORD{1} << CalibrationFlagOfAxis(i);
+        JoyPosAxis(hwv.jrvHardware.jpMin, i) = static_cast<DWORD>(axes[i].min);
+        JoyPosAxis(hwv.jrvHardware.jpCenter, i) = static_cast<DWORD>(axes[i].center);
+        JoyPosAxis(hwv.jrvHardware.jpMax, i) = static_cast<DWORD>(axes[i].max);
+    }
+    return config;
+}
+
 // Keys of the user's hive are named as the cleaner names them, after their hive.
 inline const std::string kUser = "HKEY_CURRENT_USER\\";
 
+// Each key below `path`, and each "Calibration" value as "<key>:Calibration".
 inline void AddKeysBelow(const CSimPlatform& sim, HKEY hive, const std::string& path, std::set<std::string>* keys) {
     for (const std::string& name : sim.Subkeys(hive, path)) {
-        keys->insert((hive == HKEY_CURRENT_USER ? kUser : "") + path + "\\" + name);
-        AddKeysBelow(sim, hive, path + "\\" + name, keys);
+        const std::string key = path + "\\" + name;
+        keys->insert((hive == HKEY_CURRENT_USER ? kUser : "") + key);
+        for (const std::string& value : sim.ValueNames(hive, key))
+            if (value == "Calibration") keys->insert((hive == HKEY_CURRENT_USER ? kUser : "") + key + ":" + value);
+        AddKeysBelow(sim, hive, key, keys);
     }
 }
 
-// The joystick branch of both hives and DirectInput's per-device calibration.
+// The joystick branch of both hives and DirectInput's per-device calibration, with its values.
 inline std::set<std::string> AllKeys(const CSimPlatform& sim) {
     std::set<std::string> keys;
     AddKeysBelow(sim, HKEY_LOCAL_MACHINE, CSimPlatform::kJoystickBase, &keys);
@@ -113,7 +135,7 @@ struct Outcome {
     int configWrites = 0;
     std::vector<std::string> boxes;
     std::set<std::string> keysBefore, keysAfter;
-    std::vector<DIJOYCONFIG> storeBefore, storeAfter;
+    std::vector<DIJOYCONFIG> storeBefore, storeAfter;  // as games read them (Applied)
     DIJOYUSERVALUES userValuesBefore{}, userValuesAfter{};
     int calls = 0;  // calls of the swept function during the action
     int notifications = 0;
@@ -141,7 +163,7 @@ inline Outcome Play(const Action& action, SimCall call, int count, int after, co
         desk.Tick(w);
         o.before = Look(w);
         o.keysBefore = AllKeys(desk.sim);
-        for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) o.storeBefore.push_back(desk.sim.StoredConfig(n));
+        for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) o.storeBefore.push_back(Applied(desk.sim, n));
         o.userValuesBefore = desk.sim.StoredUserValues();
         const int writes = desk.sim.ConfigWrites();
         const int callsBefore = desk.sim.CallCount(call);
@@ -159,7 +181,7 @@ inline Outcome Play(const Action& action, SimCall call, int count, int after, co
         o.after = Look(w);
         o.liveAfterAction = desk.sim.LiveInterfaces();
         o.keysAfter = AllKeys(desk.sim);
-        for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) o.storeAfter.push_back(desk.sim.StoredConfig(n));
+        for (UINT n = 0; n < CSimPlatform::kJoysticks; ++n) o.storeAfter.push_back(Applied(desk.sim, n));
         o.userValuesAfter = desk.sim.StoredUserValues();
         desk.Tick(w);
         desk.Tick(w);

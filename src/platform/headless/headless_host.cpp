@@ -287,6 +287,9 @@ int HeadlessHost::GetSystemMetrics(int index) {
 }
 
 int HeadlessHost::ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+    // A message box runs a modal loop, which delivers what was posted before it went up (Windows:
+    // MessageBox dispatches the thread's messages while it waits).
+    DeliverPosted();
     m_boxes.push_back({owner, text ? text : "", caption ? caption : "", type, 0});
     const bool asks = (type & MB_TYPEMASK) == MB_YESNO;
     int answer;

@@ -23,6 +23,10 @@ public:
         m_parent->AddRef();
         m_rangeMin.fill(0);
         m_rangeMax.fill(65535);
+        // A fresh device: dead zone 0 and saturation 10000 on every axis, at versions 0x0500, 0x0700 and
+        // 0x0800 (Wine's joystick8.c, test_simple_joystick(), which passes on Windows).
+        m_deadZone.fill(0);
+        m_saturation.fill(10000);
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -90,6 +94,29 @@ public:
                 m_raw ? DIPROPCALIBRATIONMODE_RAW : DIPROPCALIBRATIONMODE_COOKED;
             return DI_OK;
         }
+        if (SameProperty(rguidProp, DIPROP_DEADZONE) || SameProperty(rguidProp, DIPROP_SATURATION)) {
+            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !PropertyAxes(*pdiph, &first, &last) || pdiph->dwHow == DIPH_DEVICE) {
+                return DIERR_INVALIDPARAM;
+            }
+            reinterpret_cast<LPDIPROPDWORD>(pdiph)->dwData =
+                SameProperty(rguidProp, DIPROP_DEADZONE) ? m_deadZone[first] : m_saturation[first];
+            return DI_OK;
+        }
+        if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
+            int axis = 0;
+            hr = pdiph->dwSize == sizeof(DIPROPCAL) ? ObjectAxis(*pdiph, &axis) : DIERR_INVALIDPARAM;
+            if (FAILED(hr)) {
+                return hr;
+            }
+            // What the axis is read through.
+            auto* cal = reinterpret_cast<LPDIPROPCAL>(pdiph);
+            LONG values[3] = {};
+            m_sim.AppliedCalibration(m_number, axis, values);
+            cal->lMin = values[0];
+            cal->lCenter = values[1];
+            cal->lMax = values[2];
+            return DI_OK;
+        }
         return DIERR_UNSUPPORTED;
     }
 
@@ -129,6 +156,30 @@ public:
                 return DIERR_INVALIDPARAM;
             }
             m_raw = mode == DIPROPCALIBRATIONMODE_RAW;
+            return DI_OK;
+        }
+        if (SameProperty(rguidProp, DIPROP_DEADZONE) || SameProperty(rguidProp, DIPROP_SATURATION)) {
+            if (pdiph->dwSize != sizeof(DIPROPDWORD) || !PropertyAxes(*pdiph, &first, &last) ||
+                reinterpret_cast<LPCDIPROPDWORD>(pdiph)->dwData > 10000) {
+                return DIERR_INVALIDPARAM;
+            }
+            const DWORD value = reinterpret_cast<LPCDIPROPDWORD>(pdiph)->dwData;
+            auto& values = SameProperty(rguidProp, DIPROP_DEADZONE) ? m_deadZone : m_saturation;
+            for (int axis = first; axis <= last; ++axis) {
+                values[axis] = value;
+            }
+            return DI_OK;
+        }
+        if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
+            int axis = 0;
+            hr = pdiph->dwSize == sizeof(DIPROPCAL) ? ObjectAxis(*pdiph, &axis) : DIERR_INVALIDPARAM;
+            if (FAILED(hr)) {
+                return hr;
+            }
+            // The SetProperty page: the property persists, for control-panel programs; every reader sees it.
+            const auto* cal = reinterpret_cast<LPCDIPROPCAL>(pdiph);
+            const LONG values[3] = {cal->lMin, cal->lCenter, cal->lMax};
+            m_sim.SetAxisCalibration(m_number, axis, values);
             return DI_OK;
         }
         return DIERR_UNSUPPORTED;
@@ -203,7 +254,10 @@ public:
                 continue;
             }
             const LONG raw = m_sim.RawAt(m_number, axis, report);
-            *axes[axis] = m_raw && ReadsRaw() ? raw : m_sim.Cook(m_number, axis, raw, m_rangeMin[axis], m_rangeMax[axis]);
+            // A modern DirectInput applies no stored dead zone, only the device's own (the same test).
+            *axes[axis] = m_raw && ReadsRaw() ? raw
+                                              : m_sim.Cook(m_number, axis, raw, m_rangeMin[axis], m_rangeMax[axis],
+                                                           !m_sim.Modern(), m_deadZone[axis]);
         }
         for (DWORD& pov : state.rgdwPOV) {
             pov = 0xFFFFFFFF;  // centred / absent
@@ -263,8 +317,25 @@ public:
         return DI_OK;
     }
 
-    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA, DWORD, DWORD) override {
-        return Unsupported(SimCall::GetObjectInfo);
+    // The axes only: each one's offset in the joystick format and its id (type and instance).
+    HRESULT STDMETHODCALLTYPE GetObjectInfo(LPDIDEVICEOBJECTINSTANCEA pdidoi, DWORD dwObj, DWORD dwHow) override {
+        HRESULT hr;
+        int axis = 0;
+        if (Fails(SimCall::GetObjectInfo, &hr)) {
+            return hr;
+        }
+        if (pdidoi == nullptr || pdidoi->dwSize != sizeof(DIDEVICEOBJECTINSTANCEA)) {
+            return pdidoi == nullptr ? E_POINTER : DIERR_INVALIDPARAM;
+        }
+        if (FAILED(hr = ObjectAxis({0, sizeof(DIPROPHEADER), dwObj, dwHow}, &axis))) {
+            return hr;
+        }
+        const DWORD size = pdidoi->dwSize;
+        std::memset(pdidoi, 0, sizeof(*pdidoi));
+        pdidoi->dwSize = size;
+        pdidoi->dwOfs = kStateAxisOffsets[axis];
+        pdidoi->dwType = DIDFT_ABSAXIS | DIDFT_MAKEINSTANCE(axis);
+        return DI_OK;
     }
 
     HRESULT STDMETHODCALLTYPE GetDeviceInfo(LPDIDEVICEINSTANCEA pdidi) override {
@@ -377,6 +448,30 @@ private:
     }
 
 
+    // The one axis a header names, by offset or by id (DIDFT_ABSAXIS and the axis's instance, counted in
+    // the order the device reports its axes). The whole device is refused with DIERR_INVALIDPARAM, as
+    // DIPROP_CALIBRATION's is (Wine's dinput tests, which pass on Windows).
+    HRESULT ObjectAxis(const DIPROPHEADER& header, int* axis) const {
+        int first = 0;
+        int last = 0;
+        if (header.dwHeaderSize != sizeof(DIPROPHEADER) || header.dwHow == DIPH_DEVICE) {
+            return DIERR_INVALIDPARAM;
+        }
+        if (header.dwHow == DIPH_BYID) {
+            if ((header.dwObj & DIDFT_ABSAXIS) == 0) {
+                return DIERR_OBJECTNOTFOUND;
+            }
+            first = DIDFT_GETINSTANCE(header.dwObj);
+        } else if (!PropertyAxes(header, &first, &last)) {
+            return header.dwHow == DIPH_BYOFFSET ? DIERR_OBJECTNOTFOUND : DIERR_INVALIDPARAM;
+        }
+        if (first >= m_sim.devices[m_number].axes) {
+            return DIERR_OBJECTNOTFOUND;
+        }
+        *axis = first;
+        return DI_OK;
+    }
+
     HRESULT Unsupported(SimCall call) {
         HRESULT hr;
         return Fails(call, &hr) ? hr : DIERR_UNSUPPORTED;
@@ -393,6 +488,8 @@ private:
     DWORD m_version;
     std::array<LONG, CSimPlatform::kAxes> m_rangeMin{};
     std::array<LONG, CSimPlatform::kAxes> m_rangeMax{};
+    std::array<DWORD, CSimPlatform::kAxes> m_deadZone{};
+    std::array<DWORD, CSimPlatform::kAxes> m_saturation{};
 };
 
 }  // namespace

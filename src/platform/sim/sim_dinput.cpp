@@ -81,6 +81,7 @@ public:
             if (!m_sim.Attached(number)) {
                 continue;
             }
+            m_sim.RefreshIdentity(number);
             DIDEVICEINSTANCEA instance;
             std::memset(&instance, 0, sizeof(instance));
             instance.dwSize = sizeof(instance);

@@ -36,6 +36,8 @@ struct CSimPlatform::Impl {
         LONG nominalMax = kNominalMax;
         std::string hardwareId;
         uint32_t reportMs = 0;  // a HID device's input reports; 0: a gameport device, read when polled
+        UINT ordinal = 0;  // among the devices with the same hardware id, in number order
+        bool identified = false;  // its identity key was written once
         std::array<uint32_t, kAxes> periodMs{};
         std::array<uint32_t, kAxes> phaseMs{};
         std::array<bool, kAxes> held{};
@@ -59,16 +61,31 @@ struct CSimPlatform::Impl {
     int FindByInstance(REFGUID guid) const;  // the attached number with that instance, else -1
     LONG Raw(UINT number, int axis) const { return RawAt(number, axis, clock()); }
     LONG RawAt(UINT number, int axis, uint64_t ms) const;
-    // Maps a raw position onto lo..hi through the stored calibration (the nominal range for an axis not
-    // marked calibrated) and applies the axis dead zone.
-    LONG Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi, bool deadZone = true) const;
+    // Maps a raw position onto lo..hi through the calibration DirectInput applies (modern: the axis's
+    // per-axis value first; then the stored configuration's, for an axis marked calibrated; else the
+    // nominal range) and applies a dead zone: the user values' (percent) when `userDeadZone`, else
+    // `deviceDeadZone` (DIPROP_DEADZONE, 0..10000).
+    LONG Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi, bool userDeadZone = true,
+              DWORD deviceDeadZone = 0) const;
+    // Modern: the device's key below DirectInput's branch, Calibration\<ordinal>, which holds its
+    // identity, and below it each axis's Type\Axes\<n>.
+    std::string IdentityKey(UINT number) const;
+    std::string AxisKey(UINT number, int axis) const;
+    // The axis's per-axis "Calibration" value (lMin, lCenter, lMax); false where it has none.
+    bool AxisCalibration(UINT number, int axis, LONG (&values)[3]) const;
+    void SetAxisCalibration(UINT number, int axis, const LONG (&values)[3]);
+    // The calibration the axis is read through: its per-axis value (modern), else the configuration's
+    // for an axis marked calibrated, else the nominal range.
+    void AppliedCalibration(UINT number, int axis, LONG (&values)[3]) const;
+    // Modern: the GUID and Joystick Id values of the device's identity key, written with a new instance
+    // GUID when the key is gone, as DirectInput does when it next enumerates the device.
+    void RefreshIdentity(UINT number);
     DIJOYCONFIG ConfigRecord(UINT number) const;
     void Store(UINT number, const DIJOYCONFIG& config, DWORD flags);
     void Uninstall(UINT number);
     void EnsureSettingsKey();
     void WriteSettings(UINT number);  // the number's OEM name value and configuration in the settings key
     void MirrorConfiguration(UINT number);
-    void MirrorCalibration(UINT number);  // modern: the device's per-user calibration key
     // Called after a key was deleted: what the system makes of it.
     void KeyDeleted(const std::shared_ptr<CSimRegistry::Key>& key);
     std::string SettingsKey() const;
@@ -96,6 +113,7 @@ struct CSimPlatform::Impl {
     std::array<int, kJoysticks> exclusiveAcquired{};
     const void* configOwner = nullptr;  // the configuration interface holding exclusive write access
     int configWrites = 0;
+    uint8_t identities = 0;  // instance GUIDs handed out after an identity key was deleted
     int notifications = 0;
 };
 

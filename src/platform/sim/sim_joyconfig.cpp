@@ -119,6 +119,7 @@ public:
         if (uiJoy >= CSimPlatform::kJoysticks) {
             return DIERR_NOMOREITEMS;
         }
+        m_sim.RefreshIdentity(uiJoy);
         // An empty slot reads as an empty record with S_FALSE, as DirectInput reports an unused number.
         const DIJOYCONFIG stored = m_sim.ConfigRecord(uiJoy);
         if (dwFlags & DIJC_GUIDINSTANCE) {

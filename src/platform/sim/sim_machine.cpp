@@ -61,9 +61,10 @@ SimMachine SimMachine::Modern(bool elevated) {
     machine.elevated = elevated;
     // Test vendor/product ids of the open pid.codes range, so that no real product is named.
     machine.controllers = {
-        {0, "Virtual HOTAS Stick (USB)", 6, 12, JOY_HW_CUSTOM, JOY_ISCAL_XY | JOY_ISCAL_Z, 65535, "VID_1209&PID_5701", true},
+        {0, "Virtual HOTAS Stick (USB)", 6, 12, JOY_HW_CUSTOM, JOY_ISCAL_XY | JOY_ISCAL_Z, 65535, "VID_1209&PID_5701", true,
+         8, true},
         {1, "Virtual USB Gamepad", 4, 10, JOY_HW_CUSTOM, 0, 1023, "VID_1209&PID_5702", true},
-        {2, "Virtual Racing Wheel (USB)", 3, 8, JOY_HW_CUSTOM, JOY_ISCAL_XY, 1023, "VID_1209&PID_5703", false},
+        {2, "Virtual Racing Wheel (USB)", 3, 8, JOY_HW_CUSTOM, JOY_ISCAL_XY, 1023, "VID_1209&PID_5703", false, 8, true},
         {4, "Virtual Retro Pad (USB)", 2, 8, JOY_HW_CUSTOM, 0, 255, "VID_1209&PID_5704", true},
     };
     return machine;
@@ -121,6 +122,10 @@ CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
         d.name = c.oemName;
         d.hardwareId = c.hardwareId;
         d.reportMs = modern ? std::max<uint32_t>(c.reportMs, 1) : 0;
+        for (const SimController& other : machine.controllers) {
+            if (&other == &c) break;
+            if (!c.hardwareId.empty() && other.hardwareId == c.hardwareId) ++d.ordinal;
+        }
         if (c.logicalMax > 0) {
             // Raw reads and the stored calibration of a HID axis are in its logical units, and an axis
             // without calibration reads over its logical range (JOY_RETURNRAWDATA, DIPROP_CALIBRATIONMODE).
@@ -175,7 +180,16 @@ CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
         s.gain = 10000;
 
         WriteSettings(c.number);
-        MirrorCalibration(c.number);
+        if (modern && !c.hardwareId.empty()) {
+            RefreshIdentity(c.number);
+            for (int axis = 0; c.perAxis && axis < d.axes; ++axis) {
+                if ((hwc.hwv.dwCalFlags & kCalBits[axis]) == 0) continue;
+                const LONG values[3] = {SignedJoyPosAxis(hwc.hwv.jrvHardware.jpMin, axis),
+                                        SignedJoyPosAxis(hwc.hwv.jrvHardware.jpCenter, axis),
+                                        SignedJoyPosAxis(hwc.hwv.jrvHardware.jpMax, axis)};
+                SetAxisCalibration(c.number, axis, values);
+            }
+        }
         registry.SetValue(settingsHive, driver + "\\JoystickSettings", ValueName(c.number, "Calibration"), REG_BINARY,
                           &hwc.hwv.jrvHardware, sizeof(JOYRANGE));
         if (!modern) {
@@ -220,25 +234,6 @@ void CSimPlatform::Impl::MirrorConfiguration(UINT number) {
                       sizeof(JOYREGHWCONFIG));
 }
 
-// DirectInput on Windows 10/11 keeps calibration per user and per device (VID&PID), below
-// MediaProperties\PrivateProperties\DirectInput in HKEY_CURRENT_USER.
-void CSimPlatform::Impl::MirrorCalibration(UINT number) {
-    if (!Modern() || devices[number].hardwareId.empty()) {
-        return;
-    }
-    // DirectInput creates the device's keys when it first sees the device (Wine's hid.c deletes them after
-    // its tests: "These keys are automatically created by DInput"); only a calibrated device holds a
-    // "Calibration" value (Microsoft's DIOBJECTCALIBRATION page).
-    const JOYREGHWVALUES& hwv = store[number].hwc.hwv;
-    const std::string key = DeviceCalibrationKey(devices[number].hardwareId);
-    if ((hwv.dwCalFlags & (JOY_ISCAL_XY | JOY_ISCAL_Z | JOY_ISCAL_R | JOY_ISCAL_U | JOY_ISCAL_V)) == 0) {
-        registry.Create(HKEY_CURRENT_USER, key);
-        registry.RemoveValue(HKEY_CURRENT_USER, key, "Calibration");
-        return;
-    }
-    registry.SetValue(HKEY_CURRENT_USER, key, "Calibration", REG_BINARY, &hwv, sizeof(hwv));
-}
-
 void CSimPlatform::Impl::KeyDeleted(const std::shared_ptr<CSimRegistry::Key>& key) {
     if (key == settingsKey) {
         settingsKey.reset();
@@ -249,26 +244,6 @@ void CSimPlatform::Impl::KeyDeleted(const std::shared_ptr<CSimRegistry::Key>& ke
             }
         }
         return;
-    }
-    if (!Modern() || !CSimRegistry::EqualNames(key->name, "Calibration")) {
-        return;
-    }
-    for (UINT number = 0; number < kJoysticks; ++number) {
-        const std::string& id = devices[number].hardwareId;
-        if (!store[number].configured || id.empty() || registry.Find(HKEY_CURRENT_USER, DeviceCalibrationKey(id))) {
-            continue;
-        }
-        // Without its calibration key DirectInput reads the device over its logical range again.
-        JOYREGHWVALUES& hwv = store[number].hwc.hwv;
-        hwv.dwCalFlags = 0;
-        for (int axis = 0; axis < kAxes; ++axis) {
-            JoyPosAxis(hwv.jrvHardware.jpMin, axis) = static_cast<DWORD>(devices[number].nominalMin);
-            JoyPosAxis(hwv.jrvHardware.jpCenter, axis) = static_cast<DWORD>(devices[number].nominalCenter);
-            JoyPosAxis(hwv.jrvHardware.jpMax, axis) = static_cast<DWORD>(devices[number].nominalMax);
-        }
-        if (settingsKey) {
-            MirrorConfiguration(number);
-        }
     }
 }
 
@@ -321,13 +296,13 @@ LONG CSimPlatform::Impl::RawAt(UINT number, int axis, uint64_t ms) const {
     return d.travelCenter[axis] + static_cast<LONG>(std::lround(s * span));
 }
 
-LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi, bool deadZone) const {
-    const JOYREGHWVALUES& hwv = store[number].hwc.hwv;
-    const Device& d = devices[number];
-    const bool calibrated = (hwv.dwCalFlags & kCalBits[axis]) != 0;
-    const double min = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpMin, axis) : d.nominalMin;
-    const double center = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpCenter, axis) : d.nominalCenter;
-    const double max = calibrated ? SignedJoyPosAxis(hwv.jrvHardware.jpMax, axis) : d.nominalMax;
+LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi, bool userDeadZone,
+                              DWORD deviceDeadZone) const {
+    LONG applied[3] = {};
+    AppliedCalibration(number, axis, applied);
+    const double min = applied[0];
+    const double center = applied[1];
+    const double max = applied[2];
 
     // Position in -1..1 around the centre; a side with no extent (bad calibration) reads as its end.
     double pos = 0.0;
@@ -338,8 +313,8 @@ LONG CSimPlatform::Impl::Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi,
     }
     pos = std::clamp(pos, -1.0, 1.0);
 
-    const DWORD zone = deadZone ? std::min<DWORD>(JoyPosAxis(userValues.ruv.jpDeadZone, axis), 100) : 0;
-    const double dead = zone / 100.0;
+    const double dead = userDeadZone ? std::min<DWORD>(JoyPosAxis(userValues.ruv.jpDeadZone, axis), 100) / 100.0
+                                     : std::min<DWORD>(deviceDeadZone, 10000) / 10000.0;
     const double magnitude = std::fabs(pos);
     if (magnitude <= dead) {
         pos = 0.0;
@@ -389,9 +364,6 @@ void CSimPlatform::Impl::Store(UINT number, const DIJOYCONFIG& config, DWORD fla
     if (s.configured) {
         EnsureSettingsKey();
         MirrorConfiguration(number);
-        if (flags & DIJC_REGHWCONFIGTYPE) {
-            MirrorCalibration(number);
-        }
     }
 }
 

@@ -11,9 +11,12 @@
 //   HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER) whose OEMName value is the display name.
 // - Raw values are the HID logical units (0..65535 for a 16-bit axis, 0..1023 for a 10-bit one) and the
 //   stored calibration is in the same units; an axis not marked calibrated is read over its logical range.
-//   DirectInput keeps each device's calibration per user, in the key DeviceCalibrationKey names under
-//   HKEY_CURRENT_USER (...\PrivateProperties\DirectInput\VID_xxxx&PID_xxxx\Calibration); deleting it
-//   resets the device's calibration.
+//   DirectInput keeps each device's identity and per-axis calibration per user, below the key
+//   DeviceCalibrationKey names under HKEY_CURRENT_USER
+//   (...\PrivateProperties\DirectInput\VID_xxxx&PID_xxxx\Calibration): Calibration\<k> holds the instance
+//   GUID and Joystick Id, Calibration\<k>\Type\Axes\<n> an axis's "Calibration" value (DIPROP_CALIBRATION),
+//   which cooked reads take before the configuration's JOYREGHWVALUES. A device whose <k> key is gone
+//   gets a new instance GUID. DirectInput reads apply no stored dead zone, only the device's own.
 // - The program runs as a standard user unless the machine is elevated: HKEY_LOCAL_MACHINE opens and reads
 //   but refuses deletion, and, where the machine says so, the configuration interface refuses Acquire with
 //   DIERR_INSUFFICIENTPRIVS. Plug-and-play controllers stay installed when the settings key is deleted;
@@ -64,6 +67,7 @@ enum class SimCall : int {
     RegQueryValueEx,
     RegEnumKey,
     RegDeleteKey,
+    RegDeleteValue,
     RegCloseKey,
     RegisterWindowMessage,
     DirectInputCreate,
@@ -137,6 +141,8 @@ struct SimController {
     std::string hardwareId{}; // modern: "VID_xxxx&PID_xxxx", the OEM key the settings name
     bool plugged = true;      // false: configured, but not attached
     uint32_t reportMs = 8;    // modern: a HID device sends an input report this often (a USB interrupt interval)
+    bool perAxis = false;     // modern: each calibrated axis also holds a per-axis value, as a calibration
+                              // with the system's own tool leaves it
 };
 
 enum class SimWindows { Legacy, Modern };
@@ -198,6 +204,9 @@ public:
     bool GetJoystickUnits(UINT uJoyID, JoystickUnits* units) override;
     HRESULT DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, void** ppvOut,
                                IUnknown* punkOuter) override;
+    bool GetAxisCalibration(UINT uJoyID, JoystickAxisCalibration (&axes)[6]) override;
+    HRESULT SetAxisCalibration(UINT uJoyID, const JoystickAxisCalibration (&axes)[6], unsigned mask) override;
+    LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) override;
 
     // Replaces the whole machine; registered messages and the broadcast stay, as they belong to the
     // window system rather than the machine. For a program choosing its machine after start-up.
@@ -272,6 +281,11 @@ public:
     HKEY SettingsHive() const;
     // Modern: where DirectInput keeps the per-user calibration of a device ("VID_xxxx&PID_xxxx").
     static std::string DeviceCalibrationKey(std::string_view hardwareId);
+    // Modern: the key of joystick `number`'s identity (Calibration\<k>) and of one axis's per-axis value.
+    std::string IdentityKey(UINT number) const;
+    std::string AxisCalibrationKey(UINT number, int axis) const;
+    // Modern: an axis's per-axis value, as an earlier calibration leaves it.
+    void SetAxisCalibrationValue(UINT number, int axis, LONG min, LONG center, LONG max);
 
     // Used by the simulated DirectInput objects.
     struct Impl;

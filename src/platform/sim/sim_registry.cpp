@@ -262,6 +262,27 @@ LONG CSimRegistry::DeleteKey(HKEY hKey, LPCSTR subKey, std::shared_ptr<Key>* del
     return ERROR_SUCCESS;
 }
 
+LONG CSimRegistry::DeleteValue(HKEY hKey, LPCSTR valueName) {
+    LONG error = ERROR_SUCCESS;
+    Key* key = Resolve(hKey, &error);
+    if (key == nullptr) {
+        return error;
+    }
+    auto& values = key->values;
+    const std::string_view name = valueName != nullptr ? valueName : "";
+    auto it = std::find_if(values.begin(), values.end(), [&](const Value& v) { return EqualNames(v.name, name); });
+    if (it == values.end()) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    // As for keys: a standard user's handle to HKLM\System grants no write access.
+    if ((key->hive == HKEY_LOCAL_MACHINE && m_localMachineProtected) ||
+        (key->hive == HKEY_CURRENT_USER && m_currentUserProtected)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    values.erase(it);
+    return ERROR_SUCCESS;
+}
+
 LONG CSimRegistry::CloseKey(HKEY hKey) {
     if (Root(hKey)) {
         return ERROR_SUCCESS;

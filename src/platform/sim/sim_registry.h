@@ -40,6 +40,7 @@ public:
     LONG EnumKey(HKEY hKey, DWORD index, LPSTR name, DWORD cchName) const;
     // deletedKey, when given, receives the key that was removed.
     LONG DeleteKey(HKEY hKey, LPCSTR subKey, std::shared_ptr<Key>* deletedKey = nullptr);
+    LONG DeleteValue(HKEY hKey, LPCSTR valueName);
     LONG CloseKey(HKEY hKey);
 
     // A standard user may open and read a protected hive but not delete anything in it

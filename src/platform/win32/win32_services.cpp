@@ -1,6 +1,6 @@
 // The real joystick services: WinMM, the registry, registered window messages and DirectInput 5 (and 8,
-// for its configuration interface), each call passed through unchanged, and what each axis of a
-// joystick spans.
+// for its configuration interface), each call passed through unchanged, what each axis of a joystick
+// spans and its per-axis calibration.
 #include "joystick/joystick_services.h"
 #include "platform/win32/win32_units.h"
 
@@ -44,9 +44,7 @@ public:
     // range is unknown and nothing is said, so the editor writes no axis rather than guess.
     bool GetJoystickUnits(UINT uJoyID, JoystickUnits* units) override {
         *units = JoystickUnits{};
-        JOYCAPSA caps{};
-        if (::joyGetDevCapsA(uJoyID, &caps, sizeof(caps)) == JOYERR_NOERROR && caps.szRegKey[0] != '\0' &&
-            lstrcmpiA(caps.szRegKey, "DINPUT.DLL") != 0) {
+        if (NamesGameportDriver(uJoyID)) {
             units->gameport = true;
             return true;
         }
@@ -61,6 +59,32 @@ public:
     HRESULT DirectInput8Create(HINSTANCE hinst, DWORD dwVersion, REFIID riidltf, void** ppvOut,
                                IUnknown* punkOuter) override {
         return ::DirectInput8Create(hinst, dwVersion, riidltf, ppvOut, punkOuter);
+    }
+
+    // Only a joystick read through DirectInput has a per-axis calibration; a gameport driver's has none.
+    bool GetAxisCalibration(UINT uJoyID, JoystickAxisCalibration (&axes)[6]) override {
+        for (JoystickAxisCalibration& axis : axes) axis = JoystickAxisCalibration{};
+        Win32AxisCalibration read[6];
+        if (NamesGameportDriver(uJoyID) || !ReadAxisCalibrations(uJoyID, read)) return false;
+        for (int i = 0; i < 6; ++i) axes[i] = {read[i].stored, read[i].min, read[i].center, read[i].max};
+        return true;
+    }
+
+    HRESULT SetAxisCalibration(UINT uJoyID, const JoystickAxisCalibration (&axes)[6], unsigned mask) override {
+        Win32AxisCalibration write[6];
+        for (int i = 0; i < 6; ++i) write[i] = {axes[i].stored, axes[i].min, axes[i].center, axes[i].max};
+        return WriteAxisCalibrations(uJoyID, write, mask);
+    }
+
+    LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) override { return ::RegDeleteValueA(hKey, lpValueName); }
+
+private:
+    // A joystick whose capabilities name a driver of its own (Windows 9x/NT: "msjstick.drv<0000>",
+    // "vjoyd.vxd") rather than DirectInput ("DINPUT.DLL", Windows 2000 and later).
+    static bool NamesGameportDriver(UINT uJoyID) {
+        JOYCAPSA caps{};
+        return ::joyGetDevCapsA(uJoyID, &caps, sizeof(caps)) == JOYERR_NOERROR && caps.szRegKey[0] != '\0' &&
+               lstrcmpiA(caps.szRegKey, "DINPUT.DLL") != 0;
     }
 };
 

@@ -2,6 +2,7 @@
 // Windows rules both machines keep: DirectInput's argument checks and the registry's enumeration order.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -118,7 +119,7 @@ TEST(SimModernMachine, AStandardUserReadsButCannotDeleteUnderTheLocalMachine) {
     }
 }
 
-TEST(SimModernMachine, PlugAndPlayControllersSurviveTheirSettingsKeyAndLoseADeletedCalibration) {
+TEST(SimModernMachine, PlugAndPlayControllersSurviveTheirSettingsKeyAndGetANewIdentityWithoutTheirKey) {
     CSimPlatform sim(SimMachine::Modern());
     ASSERT_EQ(sim.RegDeleteKeyA(HKEY_CURRENT_USER, kSettings.c_str()), ERROR_SUCCESS);
     EXPECT_TRUE(sim.IsInstalled(0));
@@ -127,13 +128,30 @@ TEST(SimModernMachine, PlugAndPlayControllersSurviveTheirSettingsKeyAndLoseADele
     EXPECT_EQ(StringValue(sim, HKEY_CURRENT_USER, kSettings, "Joystick1OEMName"), "VID_1209&PID_5701")
         << "WinMM writes the settings again once told of the change";
 
-    const std::string calibration = CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5701");
-    ASSERT_TRUE(sim.KeyExists(HKEY_CURRENT_USER, calibration));
-    ASSERT_EQ(sim.RegDeleteKeyA(HKEY_CURRENT_USER, calibration.c_str()), ERROR_SUCCESS);
-    const DIJOYCONFIG stick = sim.StoredConfig(0);
-    EXPECT_EQ(stick.hwc.hwv.dwCalFlags, 0u);
-    EXPECT_EQ(stick.hwc.hwv.jrvHardware.jpMax.dwX, 65535u);
-    EXPECT_EQ(sim.StoredConfig(1).hwc.hwv.jrvHardware.jpMax.dwX, 1023u) << "other devices keep theirs";
+    // The pad's identity key, deleted as a tree (its Type\Axes keys first): a new instance GUID at the
+    // next enumeration, written back under the same key.
+    const GUID before = sim.StoredConfig(1).guidInstance;
+    const std::string identity = sim.IdentityKey(1);
+    EXPECT_EQ(identity, CSimPlatform::DeviceCalibrationKey("VID_1209&PID_5702") + "\\0");
+    sim.SetAxisCalibrationValue(1, 0, 0, 511, 1023);
+    for (const std::string& key : {sim.AxisCalibrationKey(1, 0), identity + "\\Type\\Axes", identity + "\\Type", identity})
+        ASSERT_EQ(sim.RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str()), ERROR_SUCCESS) << key;
+    IDirectInputA* directInput = nullptr;
+    ASSERT_EQ(sim.DirectInputCreateA(kInstance, 0x0500, &directInput, nullptr), DI_OK);
+    std::vector<GUID> enumerated;
+    directInput->EnumDevices(DIDEVTYPE_JOYSTICK, [](LPCDIDEVICEINSTANCEA instance, LPVOID found) {
+        static_cast<std::vector<GUID>*>(found)->push_back(instance->guidInstance);
+        return TRUE;
+    }, &enumerated, 0);
+    directInput->Release();
+    const GUID after = sim.StoredConfig(1).guidInstance;
+    EXPECT_FALSE(IsEqualGUID(before, after));
+    EXPECT_TRUE(std::any_of(enumerated.begin(), enumerated.end(), [&](const GUID& g) { return IsEqualGUID(g, after); }));
+    std::vector<BYTE> stored;
+    ASSERT_TRUE(sim.GetValue(HKEY_CURRENT_USER, identity, "GUID", nullptr, &stored));
+    EXPECT_EQ(std::memcmp(stored.data(), &after, sizeof(GUID)), 0);
+    EXPECT_TRUE(IsEqualGUID(sim.StoredConfig(0).guidInstance, CSimPlatform(SimMachine::Modern()).StoredConfig(0).guidInstance))
+        << "the others keep theirs";
 }
 
 TEST(SimModernMachine, ConfigurationWritesNeedElevationOnlyWhereTheMachineSaysSo) {
