@@ -1,0 +1,194 @@
+// Keeping a calibration across unplugging: padwright-store keeps what the nodes hold (as root, in a mount
+// namespace with a tmpfs over the store), padwright-apply puts it back on a controller plugged in again,
+// and refuses what it must not trust. Both programs run as udev and pkexec run them, against the emulated
+// nodes; a plain reader checks what the "kernel" holds.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "emulated_input.h"
+#include "platform/linux/kernel_joystick.h"
+#include "platform/linux/keep/kept_store.h"
+
+namespace {
+
+struct Ran {
+    int status = -1;
+    std::string err;
+};
+
+// Runs a program with extra environment variables; its standard error is returned.
+Ran RunProgram(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(pipeFds[1], 2);
+        ::close(pipeFds[0]);
+        for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(pipeFds[1]);
+    Ran ran;
+    char buffer[512];
+    ssize_t got = 0;
+    while ((got = ::read(pipeFds[0], buffer, sizeof(buffer))) > 0) ran.err.append(buffer, static_cast<size_t>(got));
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ran;
+}
+
+js_corr Correction(const std::string& node, int axis) {
+    js_corr table[ABS_CNT] = {};
+    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    EXPECT_EQ(::ioctl(fd, JSIOCGCORR, table), 0) << node;
+    ::close(fd);
+    return table[axis];
+}
+
+input_absinfo AxisInfo(const std::string& node, int code) {
+    input_absinfo info{};
+    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    EXPECT_EQ(::ioctl(fd, EVIOCGABS(code), &info), 0) << node;
+    ::close(fd);
+    return info;
+}
+
+class Keep : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/padwright-keep-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        dir = pattern;
+        ::chmod(dir.c_str(), 0755);
+        store = dir + "/store";
+        udev = dir + "/udev";
+        ::mkdir(store.c_str(), 0755);
+        ::mkdir(udev.c_str(), 0755);
+    }
+    void TearDown() override { RunProgram({"/bin/rm", "-rf", dir}, {}); }
+
+    emu::Controller& Plug(const std::string& name, unsigned js, unsigned event, const std::string& uniq,
+                          const std::string& port = "") {
+        emu::Controller& c = bed.Add(name, js, event, {{ABS_X, 0, 255, 0, 15}, {ABS_Y, 0, 255, 0, 15}}, 4, uniq, port);
+        // udev's database holds each node's properties, as the helper reads them outside udev.
+        for (const unsigned minor : {js, 64 + event}) {
+            std::ofstream(udev + "/c13:" + std::to_string(minor)) << "E:ID_INPUT_JOYSTICK=1\nE:ID_PATH=" << c.idPath << "\n";
+        }
+        return c;
+    }
+
+    // udev's RUN for both nodes: the device's properties in the environment, the store given to the test.
+    void Apply(const emu::Controller& c) {
+        for (const std::string& node : {emu::Testbed::JsNode(c), emu::Testbed::EventNode(c)}) {
+            const Ran ran = RunProgram({PADWRIGHT_APPLY, node}, {"DEVNAME=" + node, "ID_PATH=" + c.idPath,
+                                                                 "PADWRIGHT_CALIBRATION_DIR=" + store});
+            EXPECT_EQ(ran.status, 0) << ran.err;
+            lastApply += ran.err;
+        }
+    }
+
+    // The calibration an edit leaves on the pad's X axis: 20/100/230, dead zone 10 %.
+    static void Calibrate(emu::Controller& c) {
+        linuxjoy::AxisKernelState state;
+        ASSERT_TRUE(linuxjoy::CorrectionFor({20, 100, 230, 10}, c.abs[ABS_X], &state));
+        std::lock_guard<std::mutex> guard(c.lock);
+        c.corr[0] = state.corr;
+        c.abs[ABS_X] = state.info;
+    }
+
+    // A record as the helper writes it, for the pad with the calibration above, written straight into the
+    // store under `name` (its own by default).
+    std::string WriteKept(const emu::Controller& c, keep::Scope scope, const std::string& name = "") {
+        keep::KeptCalibration kept;
+        kept.scope = scope;
+        const keep::Identity device{c.id.bustype, c.id.vendor, c.id.product, c.name, c.uniq, c.idPath};
+        EXPECT_TRUE(keep::IdentityFor(device, scope, &kept.id));
+        linuxjoy::AxisKernelState state;
+        EXPECT_TRUE(linuxjoy::CorrectionFor({20, 100, 230, 10}, c.abs[ABS_X], &state));
+        kept.axes.push_back({0, ABS_X, 0, 255, 0, 15, state.corr, state.info.minimum, state.info.maximum, state.info.flat});
+        kept.axes.push_back({1, ABS_Y, 0, 255, 0, 15, emu::DefaultCorrection(c.abs[ABS_Y]), 0, 255, 15});
+        const std::string file = store + "/" + (name.empty() ? keep::FileName(kept.id, scope) : name);
+        std::ofstream(file) << keep::Format(kept);
+        return file;
+    }
+
+    static bool Calibrated(const emu::Controller& c) {
+        const input_absinfo info = AxisInfo(emu::Testbed::EventNode(c), ABS_X);
+        return emu::JoydevValue(100, Correction(emu::Testbed::JsNode(c), 0)) == 0 &&
+               emu::JoydevValue(20, Correction(emu::Testbed::JsNode(c), 0)) == -32767 && info.minimum == 20 &&
+               info.maximum == 230 && info.flat == 10 * 210 / 200;
+    }
+    static bool DriversOwn(const emu::Controller& c) {
+        const input_absinfo info = AxisInfo(emu::Testbed::EventNode(c), ABS_X);
+        const js_corr own = emu::DefaultCorrection(info);
+        const js_corr now = Correction(emu::Testbed::JsNode(c), 0);
+        return info.minimum == 0 && info.maximum == 255 && info.flat == 15 && std::memcmp(&now, &own, sizeof(own)) == 0;
+    }
+
+    emu::Testbed bed;
+    std::string dir, store, udev, lastApply;
+};
+
+const char* const kPad = "Padwright Test Pad";
+
+// The helper as pkexec runs it: as root, PKEXEC_UID set (so no test override is honoured), in a mount
+// namespace whose /etc is a tmpfs holding links to the real one, with another tmpfs over the store. The
+// test's store is copied in before and out after, for the applier.
+Ran RunHelper(const std::string& dir, const std::vector<std::string>& args) {
+    const std::string script =
+        "set -e; d=\"$1\"; shift; mount --make-rprivate /; mkdir -p \"$d/etc\"; mount --bind /etc \"$d/etc\";"
+        "mount -t tmpfs -o mode=0755 tmpfs /etc; for f in \"$d\"/etc/* ; do ln -s \"$f\" /etc/; done;"
+        "mkdir -p /etc/padwright/calibration.d; mount -t tmpfs -o mode=0755 tmpfs /etc/padwright/calibration.d;"
+        "cp -a \"$d/store/.\" /etc/padwright/calibration.d/; set +e; \"$@\"; s=$?; rm -rf \"$d/store\";"
+        "mkdir -m 0755 \"$d/store\"; cp -a /etc/padwright/calibration.d/. \"$d/store/\"; exit $s";
+    std::vector<std::string> argv = {"/usr/bin/unshare", "-m", "/bin/sh", "-c", script, "sh", dir, PADWRIGHT_STORE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv, {"PKEXEC_UID=1000", "PADWRIGHT_CALIBRATION_DIR=/nowhere"});
+}
+
+TEST_F(Keep, AKeptCalibrationIsBackOnBothNodesAfterAReplugUnderANewNumberAndForgetEndsIt) {
+    emu::Controller& pad = Plug(kPad, 0, 10, "a4:5e:60:01:02:03");
+    Calibrate(pad);
+    const Ran kept = RunHelper(dir, {"keep", "/dev/input/js0", "unit", "0:255:15", "0:255:15"});
+    ASSERT_EQ(kept.status, 0) << kept.err;
+    struct stat st {};
+    const std::string file = store + "/" + keep::FileName({pad.id.bustype, pad.id.vendor, pad.id.product, kPad,
+                                                           pad.uniq, ""}, keep::Scope::Unit);
+    ASSERT_EQ(::stat(file.c_str(), &st), 0) << "the helper wrote the unit's record into the store";
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+
+    bed.Unplug(pad);
+    emu::Controller& again = Plug(kPad, 3, 13, "a4:5e:60:01:02:03", "pci-0000:00:14.0-usb-0:4:1.0");
+    ASSERT_TRUE(DriversOwn(again));
+    Apply(again);
+    EXPECT_TRUE(Calibrated(again)) << lastApply;
+    EXPECT_EQ(AxisInfo(emu::Testbed::EventNode(again), ABS_Y).flat, 15) << "an axis kept as the driver's stays so";
+    Apply(again);  // a change event applies it again: nothing moves
+    EXPECT_TRUE(Calibrated(again)) << lastApply;
+
+    const Ran forgot = RunHelper(dir, {"forget", "/dev/input/event13"});
+    ASSERT_EQ(forgot.status, 0) << forgot.err;
+    EXPECT_EQ(RunProgram({"/bin/sh", "-c", "ls \"$0\" | grep -q conf", store}, {}).status, 1);
+    bed.Unplug(again);
+    emu::Controller& third = Plug(kPad, 4, 14, "a4:5e:60:01:02:03");
+    Apply(third);
+    EXPECT_TRUE(DriversOwn(third)) << lastApply;
+}
+
+}  // namespace
