@@ -242,9 +242,14 @@ Controller& Testbed::Add(const std::string& name, unsigned js, unsigned event, s
 
     const std::string input = "/devices/virtual/input/input" + std::to_string(100 + event);
     // udev's properties of each node, as 60-persistent-input.rules and 70-joystick.rules set them.
+    // The ioctls answer the name as it is; umockdev's description takes it printable.
+    const auto printable = [](std::string text) {
+        for (char& ch : text) ch = ch >= 0x20 && ch < 0x7f && ch != '"' ? ch : '_';
+        return text;
+    };
     const std::string udev = "\nE: SUBSYSTEM=input\nE: ID_INPUT=1\nE: ID_INPUT_JOYSTICK=1\nE: ID_PATH=" + c->idPath;
     const std::string description =
-        "P: " + input + "\nE: SUBSYSTEM=input\nE: NAME=\"" + name + "\"\nA: name=" + name + "\nA: uniq=" + uniq +
+        "P: " + input + "\nE: SUBSYSTEM=input\nE: NAME=\"" + printable(name) + "\"\nA: name=" + printable(name) + "\nA: uniq=" + printable(uniq) +
         "\nA: phys=" + c->phys + "\n\n" +
         "P: " + input + "/js" + std::to_string(js) + "\nN: input/js" + std::to_string(js) +
         "\nE: DEVNAME=/dev/input/js" + std::to_string(js) + "\nE: MAJOR=13\nE: MINOR=" + std::to_string(js) + udev +

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -189,6 +191,71 @@ TEST_F(Keep, AKeptCalibrationIsBackOnBothNodesAfterAReplugUnderANewNumberAndForg
     emu::Controller& third = Plug(kPad, 4, 14, "a4:5e:60:01:02:03");
     Apply(third);
     EXPECT_TRUE(DriversOwn(third)) << lastApply;
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Keep, TheApplierPutsAKeptCalibrationOnlyOnTheControllerItWasKeptForAndOnlyFromAFileItCanTrust) {
+    const std::string hostile = "../../etc/x\\x41 %s%n \x01\x7f\xff";
+    struct Case {
+        const char* what;
+        std::string name, uniq, port;      // the controller plugged in
+        std::string keptUniq, keptPort;    // the one the calibration was kept for (scope unit unless both empty)
+        std::function<void(const std::string& file)> spoil;
+        bool applied;
+    };
+    const auto rewrite = [](const std::string& from, const std::string& to) {
+        return [from, to](const std::string& file) {
+            std::ifstream in(file);
+            std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            const size_t at = text.find(from);
+            ASSERT_NE(at, std::string::npos) << from;
+            std::ofstream(file) << text.replace(at, from.size(), to);
+        };
+    };
+    const std::vector<Case> cases = {
+        {"this unit, by its unique id", kPad, "aa:01", "", "aa:01", "", nullptr, true},
+        {"another unit of the model, by its unique id", kPad, "aa:02", "", "aa:01", "", nullptr, false},
+        {"this unit, by its port", kPad, "", "pci-0:usb-0:1", "", "pci-0:usb-0:1", nullptr, true},
+        {"another port", kPad, "", "pci-0:usb-0:2", "", "pci-0:usb-0:1", nullptr, false},
+        {"the model", kPad, "aa:03", "", "", "", nullptr, true},
+        {"a hostile name", hostile, hostile, "", hostile, "", nullptr, true},
+        {"a fingerprint the driver no longer has", kPad, "aa:01", "", "aa:01", "", rewrite("own=0 255 0 15", "own=0 250 0 15"), false},
+        {"a corrupt record", kPad, "aa:01", "", "aa:01", "", rewrite("axes=2", "axes=two"), false},
+        {"a repeated key", kPad, "aa:01", "", "aa:01", "", rewrite("axes=2", "axes=2\nscope=unit"), false},
+        {"an oversized record", kPad, "aa:01", "", "aa:01", "",
+         [](const std::string& file) { std::ofstream(file, std::ios::app) << std::string(5000, '#') << "\n"; }, false},
+        {"a record writable by others", kPad, "aa:01", "", "aa:01", "", [](const std::string& file) { ::chmod(file.c_str(), 0666); }, false},
+        {"a symbolic link", kPad, "aa:01", "", "aa:01", "",
+         [](const std::string& file) {
+             ::rename(file.c_str(), (file + ".real").c_str());
+             ASSERT_EQ(::symlink((file + ".real").c_str(), file.c_str()), 0);
+         },
+         false},
+    };
+    unsigned number = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunProgram({"/bin/sh", "-c", "rm -f \"$0\"/*", store}, {});
+        emu::Controller& kept = Plug(c.name, number, 10 + number, c.keptUniq, c.keptPort);
+        const std::string file =
+            WriteKept(kept, c.keptUniq.empty() && c.keptPort.empty() ? keep::Scope::Model : keep::Scope::Unit);
+        EXPECT_TRUE(keep::IsStoreFileName(file.substr(store.size() + 1)));
+        bed.Unplug(kept);
+        ++number;
+        if (c.spoil) c.spoil(file);
+        emu::Controller& pad = Plug(c.name, number, 10 + number, c.uniq, c.port);
+        ++number;
+        lastApply.clear();
+        Apply(pad);
+        EXPECT_EQ(Calibrated(pad), c.applied) << lastApply;
+        if (!c.applied) {
+            EXPECT_TRUE(DriversOwn(pad));
+        }
+        bed.Unplug(pad);
+    }
 }
 
 }  // namespace
