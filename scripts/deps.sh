@@ -15,7 +15,8 @@ for what in "$@"; do
     win) pkgs+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 xvfb xdotool imagemagick x11-utils)
          full_pkgs+=(wine wine64 fonts-wine) ;;
     # dpkg-shlibdeps computes the .deb's dependencies; lintian and file check what comes out.
-    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file) ;;
+    # polkitd brings the DTD the polkit action is checked against.
+    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file libxml2-utils polkitd) ;;
     *) echo "deps.sh: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

@@ -141,7 +141,7 @@ BEGIN_MESSAGE_MAP(CPadwrightDlg, CDialog)
     ON_EN_UPDATE(IDC_CAL_MIN_X + 10, OnCalibrationEdited)
     ON_EN_UPDATE(IDC_CAL_CENTER_X + 10, OnCalibrationEdited)
     ON_EN_UPDATE(IDC_CAL_MAX_X + 10, OnCalibrationEdited)
-    ON_BN_CLICKED(IDC_CLEAR_CALIBRATION, OnClearCalibration)
+    ON_BN_CLICKED(IDC_CLEAR_CALIBRATION, OnClearAll)
     ON_REGISTERED_MESSAGE(WM_JOYCONFIGCHANGED, OnJoyConfigChanged)
 END_MESSAGE_MAP()
 
@@ -194,6 +194,7 @@ BOOL CPadwrightDlg::OnInitDialog() {
         pSysMenu->AppendMenu(MF_SEPARATOR);
         pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, aboutMenu);
     }
+    AddKeepMenuEntries(pSysMenu);
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(AfxLoadIcon(IDR_MAINFRAME, 16, 16), FALSE);
@@ -217,7 +218,7 @@ void CPadwrightDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
-    } else {
+    } else if (!OnKeepCommand(nID & 0xFFF0)) {
         CDialog::OnSysCommand(nID, lParam);
     }
 }

@@ -86,6 +86,10 @@ protected:
     void OnNext();
     void OnCalibrationEdited();
     void OnClearCalibration();
+    // Keeping a calibration where the platform can (keep_calibration.cpp).
+    void AddKeepMenuEntries(CMenu* systemMenu);
+    bool OnKeepCommand(UINT command);  // false for a command that is not one of keeping
+    void OnClearAll();                 // the cleaner, then the offer to forget kept calibrations
     LRESULT OnJoyConfigChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()

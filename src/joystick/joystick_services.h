@@ -42,6 +42,15 @@ public:
     // with a sentence for the user in `why` (always terminated, cut to whySize).
     virtual bool CheckAxisCalibration(UINT uJoyID, int axis, LONG min, LONG center, LONG max, DWORD deadZone,
                                       char* why, size_t whySize);
+    // Keeping a joystick's calibration for good, on a platform whose own store forgets it when the device
+    // goes (the Linux kernel). Keeping and forgetting may ask the user to authenticate as an administrator;
+    // Declined means they did not, and nothing changed. A sentence for the user goes in `why` on Failed.
+    // The default platform keeps nothing of its own: it cannot, and says so.
+    enum class KeepResult { Done, Declined, Failed };
+    virtual bool CanKeepCalibration() { return false; }
+    virtual KeepResult KeepCalibration(UINT uJoyID, bool thisUnitOnly, char* why, size_t whySize);
+    virtual KeepResult ForgetKeptCalibration(UINT uJoyID, char* why, size_t whySize);
+    virtual KeepResult ForgetAllKeptCalibrations(char* why, size_t whySize);
     // DirectInput 8's entry, for its joystick configuration interface where DirectInput 5's is refused.
     // Platforms without DirectInput 8 keep this default.
     virtual HRESULT DirectInput8Create(HINSTANCE /*hinst*/, DWORD /*dwVersion*/, REFIID /*riidltf*/, void** ppvOut,

@@ -17,8 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "dialog/padwright_dlg.h"
 #include "emulated_input.h"
+#include "platform/headless/headless_host.h"
 #include "platform/linux/kernel_joystick.h"
+#include "platform/linux/linux_platform.h"
+#include "res/resource.h"
 #include "platform/linux/keep/kept_store.h"
 
 namespace {
@@ -256,6 +260,85 @@ TEST_F(Keep, TheApplierPutsAKeptCalibrationOnlyOnTheControllerItWasKeptForAndOnl
         }
         bed.Unplug(pad);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The dialog on the kernel, its helper run as pkexec would once authenticated (or its refusal when the
+// user declines), against the test's store.
+TEST_F(Keep, TheDialogKeepsWhatWasEditedForTheModelAndDefaultValuesComeFromTheFingerprintAfterAReplug) {
+    emu::Controller& pad = Plug(kPad, 0, 10, "");
+    ::setenv("PADWRIGHT_CALIBRATION_DIR", store.c_str(), 1);  // where the platform looks for kept ones
+    CLinuxPlatform platform{&DefaultJoystickServices()};
+    headless::HeadlessHost host;
+    SetJoystickServices(&platform);
+    std::vector<std::vector<std::string>> asked;
+    int declines = 1;
+    platform.SetHelperRunner([&](const std::vector<std::string>& argv, std::string* err) {
+        asked.push_back(argv);
+        if (declines-- > 0) return 126;  // pkexec: the user dismissed the authentication
+        std::vector<std::string> helper = {PADWRIGHT_STORE};  // the one built here, not the installed one
+        helper.insert(helper.end(), argv.begin() + 2, argv.end());
+        const Ran ran = RunProgram(helper, {"PADWRIGHT_CALIBRATION_DIR=" + store, "PADWRIGHT_UDEV_DATA=" + udev});
+        *err = ran.err;
+        return ran.status;
+    });
+    const auto run = [&](std::function<void(headless::Window&)> user) {
+        host.OnDialog(IDD_PADWRIGHT_DIALOG, std::move(user));
+        CPadwrightDlg dlg;
+        dlg.DoModal();
+    };
+    input_absinfo edited{};
+    js_corr editedCorr{};
+    host.Answer(IDYES);  // this unit: then declined
+    host.Answer(IDNO);   // every controller of the model
+    run([&](headless::Window& w) {
+        const auto& menu = w.SystemMenu();
+        ASSERT_EQ(menu.size(), 4u);
+        EXPECT_EQ(menu[2].text, "Keep this calibration...");
+        EXPECT_EQ(menu[3].text, "Forget the kept calibration");
+        w.Click(IDC_CALIBRATED_XY);
+        w.Paste(IDC_CAL_MIN_X, "20");
+        edited = AxisInfo(emu::Testbed::EventNode(pad), ABS_X);
+        editedCorr = Correction(emu::Testbed::JsNode(pad), 0);
+        ASSERT_EQ(edited.minimum, 20);
+        w.SysCommand(IDM_KEEP_CALIBRATION);
+        EXPECT_EQ(RunProgram({"/bin/sh", "-c", "ls \"$0\" | grep -q conf", store}, {}).status, 1) << "declined: nothing kept";
+        EXPECT_EQ(AxisInfo(emu::Testbed::EventNode(pad), ABS_X).minimum, 20) << "and the edit holds";
+        w.SysCommand(IDM_KEEP_CALIBRATION);
+    });
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], (std::vector<std::string>{"pkexec", CLinuxPlatform::kStoreHelper, "keep", "/dev/input/js0", "unit",
+                                                  "0:255:15", "0:255:15"}));
+    EXPECT_EQ(asked[1][4], "model");
+    std::vector<std::string> texts;
+    for (const auto& box : host.MessageBoxes()) texts.push_back(box.text);
+    ASSERT_EQ(texts.size(), 4u);
+    EXPECT_EQ(texts[1].rfind("Nothing was changed: the authentication was declined.", 0), 0u) << texts[1];
+    EXPECT_EQ(texts[3].rfind("The calibration is kept.", 0), 0u) << texts[3];
+
+    // Plugged in again under a new number: udev's applier restores it, and the dialog finds the driver's
+    // own values in the fingerprint, though the nodes hold the calibration when it opens them.
+    bed.Unplug(pad);
+    emu::Controller& again = Plug(kPad, 2, 12, "");
+    Apply(again);
+    EXPECT_EQ(AxisInfo(emu::Testbed::EventNode(again), ABS_X).minimum, edited.minimum) << lastApply;
+    EXPECT_EQ(std::memcmp(&editedCorr, &again.corr[0], sizeof(js_corr)), 0);
+    host.Answer(IDYES);
+    run([&](headless::Window& w) {
+        w.Click(IDC_NEXT);
+        w.Click(IDC_NEXT);
+        ASSERT_EQ(w.Text(IDC_POLLED_DEVICE).rfind("2: ", 0), 0u) << w.Text(IDC_POLLED_DEVICE);
+        w.Click(IDC_DEFAULT_VALUES);
+        EXPECT_TRUE(DriversOwn(again));
+        w.SysCommand(IDM_FORGET_KEPT);
+    });
+    EXPECT_EQ(asked.back(), (std::vector<std::string>{"pkexec", CLinuxPlatform::kStoreHelper, "forget", "/dev/input/js2"}));
+    EXPECT_EQ(RunProgram({"/bin/sh", "-c", "ls \"$0\" | grep -q conf", store}, {}).status, 1) << "forgotten";
+    SetJoystickServices(nullptr);
+    ::unsetenv("PADWRIGHT_CALIBRATION_DIR");
 }
 
 }  // namespace

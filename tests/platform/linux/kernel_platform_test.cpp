@@ -249,6 +249,11 @@ TEST_F(Kernel, ClearingOffersEachCalibratedControllerAndPutsBackTheKernelsCorrec
     const js_corr own = pad.corr[0];
     host.Answer(IDYES);  // remove all controllers: refused, the kernel's devices are not ours to remove
     host.Answer(IDYES);  // js0's calibration
+    host.Answer(IDYES);  // forget the kept calibrations too: the authentication is declined
+    platform.SetHelperRunner([](const std::vector<std::string>& argv, std::string*) {
+        EXPECT_EQ(argv, (std::vector<std::string>{"pkexec", CLinuxPlatform::kStoreHelper, "forget-all"}));
+        return 126;
+    });
     Run([&](Window& w) {
         w.Click(IDC_CALIBRATED_XY);
         w.Paste(IDC_CAL_MIN_X, "20");
@@ -259,11 +264,13 @@ TEST_F(Kernel, ClearingOffersEachCalibratedControllerAndPutsBackTheKernelsCorrec
     });
     std::vector<std::string> texts;
     for (const auto& box : host.MessageBoxes()) texts.push_back(box.text);
-    ASSERT_EQ(texts.size(), 5u);
+    ASSERT_EQ(texts.size(), 7u);
     EXPECT_EQ(texts[1].rfind("An error occurred while deleting", 0), 0u) << texts[1];
     EXPECT_NE(texts[2].find("\\js0\\JoystickSettings<"), std::string::npos) << texts[2] << " (js1 carries none)";
     EXPECT_EQ(texts[3], "Calibration found and deleted.");
     EXPECT_EQ(texts[4], "All calibration information has been deleted.");
+    EXPECT_EQ(texts[5].rfind("Also forget every calibration kept on this computer", 0), 0u) << texts[5];
+    EXPECT_EQ(texts[6].rfind("Nothing was changed: the authentication was declined.", 0), 0u) << texts[6];
     const js_corr back = OtherReader::Correction(emu::Testbed::JsNode(pad), 0);
     EXPECT_EQ(std::memcmp(back.coef, own.coef, sizeof(own.coef)), 0);
 }

@@ -165,17 +165,21 @@ bool ControllerNodes::Open(const std::string& node, bool write, std::string* why
 }
 
 bool ControllerNodes::ReadIdentity(Identity* id, std::string* why) const {
+    return keep::ReadIdentity(m_eventFd, m_given, id, why);
+}
+
+bool ReadIdentity(int eventFd, const std::string& node, Identity* id, std::string* why) {
     input_id ids{};
-    if (::ioctl(m_eventFd, EVIOCGID, &ids) != 0) {
+    if (::ioctl(eventFd, EVIOCGID, &ids) != 0) {
         *why = "the event node does not say what device it is";
         return false;
     }
     id->bus = ids.bustype;
     id->vendor = ids.vendor;
     id->product = ids.product;
-    id->name = KernelString(m_eventFd, EVIOCGNAME(kMaxName));
-    id->uniq = KernelString(m_eventFd, EVIOCGUNIQ(kMaxName));
-    id->path = PortOf(m_given);
+    id->name = KernelString(eventFd, EVIOCGNAME(kMaxName));
+    id->uniq = KernelString(eventFd, EVIOCGUNIQ(kMaxName));
+    id->path = PortOf(node);
     return true;
 }
 

@@ -46,6 +46,10 @@ private:
     int m_eventFd = -1;
 };
 
+// A controller's identity from its open event node; `node` is the node udev was asked about (js or event),
+// whose ID_PATH is the port.
+bool ReadIdentity(int eventFd, const std::string& node, Identity* id, std::string* why);
+
 // "/dev/input/js<N>" or "/dev/input/event<N>" with N a plain decimal below 10000.
 bool ParseNodePath(const std::string& path, bool* joydev, unsigned* number);
 

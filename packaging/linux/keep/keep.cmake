@@ -1,0 +1,12 @@
+# Keeping a calibration across unplugging: the applier udev runs, the helper pkexec runs, the udev rule
+# and the polkit action, in the places udev and polkit look (under the prefix: /usr for the .deb).
+set(PADWRIGHT_LIBEXEC ${CMAKE_INSTALL_FULL_LIBEXECDIR}/padwright)
+set(keep_dir ${CMAKE_CURRENT_BINARY_DIR}/linux/keep)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/72-padwright.rules.in ${keep_dir}/72-padwright.rules @ONLY)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/org.padwright.keep-calibration.policy.in
+               ${keep_dir}/org.padwright.keep-calibration.policy @ONLY)
+install(TARGETS padwright-apply padwright-store DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/padwright)
+install(FILES ${keep_dir}/72-padwright.rules DESTINATION lib/udev/rules.d)
+install(FILES ${keep_dir}/org.padwright.keep-calibration.policy DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+# The dialog asks pkexec for the helper; without it the edit still holds until the controller is unplugged.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS pkexec)
