@@ -1,6 +1,7 @@
 # Keeping a calibration across unplugging: the applier udev runs, the helper pkexec runs, the udev rule
-# and the polkit action, in the places udev and polkit look (under the prefix: /usr for the .deb).
-set(PADWRIGHT_LIBEXEC ${CMAKE_INSTALL_FULL_LIBEXECDIR}/padwright)
+# and the polkit action, in the places udev and polkit look under the prefix (/usr for the .deb). The rule
+# and the action name the programs at PADWRIGHT_LIBEXEC_DIR, which is where the .deb puts them.
+set(PADWRIGHT_LIBEXEC ${PADWRIGHT_LIBEXEC_DIR})
 set(keep_dir ${CMAKE_CURRENT_BINARY_DIR}/linux/keep)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/72-padwright.rules.in ${keep_dir}/72-padwright.rules @ONLY)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/org.padwright.keep-calibration.policy.in
