@@ -168,6 +168,35 @@ Ran RunHelper(const std::string& dir, const std::vector<std::string>& args) {
     return RunProgram(argv, {"PKEXEC_UID=1000", "PADWRIGHT_CALIBRATION_DIR=/nowhere"});
 }
 
+TEST_F(Keep, TheHelperRefusesArgumentsAndDevicesItMustNotTrustAndThenWritesNothing) {
+    Plug(kPad, 0, 10, "");  // no unique id, and udev's database is not where pkexec's helper looks
+    Calibrate(bed.Add("Padwright Other Pad", 1, 11, {{ABS_X, 0, 255, 0, 15}, {ABS_Y, 0, 255, 0, 15}}, 4, "bb:01"));
+    const std::vector<std::vector<std::string>> refused = {
+        {"keep", "/dev/input/js1", "everyone", "0:255:15", "0:255:15"},
+        {"keep", "/dev/input/js1", "unit", "0:255:15"},                    // one range for two axes
+        {"keep", "/dev/input/js1", "unit", "0:255:15", "255:0:15"},        // not in order
+        {"keep", "/dev/input/js1", "unit", "0:255:15", "0:4294967296:15"}, // not an int32
+        {"keep", "/dev/input/js1", "unit", "0:255:15", "0:255:15x"},
+        {"keep", "/dev/input/js1", "unit", "-100000:100000:0", "0:255:15"},  // joydev's line would overflow
+        {"keep", "/dev/input/../../etc/passwd", "model", "0:255:15", "0:255:15"},
+        {"keep", "/dev/input/js01", "model", "0:255:15", "0:255:15"},
+        {"keep", "/dev/input/js7", "model", "0:255:15", "0:255:15"},      // no such controller
+        {"keep", "/dev/input/js0", "unit", "0:255:15", "0:255:15"},       // neither unique id nor port
+        {"forget"},
+        {"wipe", "/etc"},
+    };
+    for (const std::vector<std::string>& args : refused) {
+        std::string line;
+        for (const std::string& a : args) line += a + " ";
+        SCOPED_TRACE(line);
+        const Ran ran = RunHelper(dir, args);
+        EXPECT_EQ(ran.status, 2) << ran.err;
+        EXPECT_EQ(ran.err.rfind("padwright-store: ", 0), 0u) << ran.err;
+    }
+    EXPECT_EQ(RunProgram({"/bin/sh", "-c", "ls -A \"$0\" | grep -q .", store}, {}).status, 1) << "nothing written";
+    EXPECT_EQ(RunHelper(dir, {"keep", "/dev/input/event11", "unit", "0:255:15", "0:255:15"}).status, 0) << "and the same, right";
+}
+
 TEST_F(Keep, AKeptCalibrationIsBackOnBothNodesAfterAReplugUnderANewNumberAndForgetEndsIt) {
     emu::Controller& pad = Plug(kPad, 0, 10, "a4:5e:60:01:02:03");
     Calibrate(pad);
