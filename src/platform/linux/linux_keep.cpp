@@ -37,6 +37,7 @@ int RunWithPkexec(const std::vector<std::string>& argv, std::string* err) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = 0;
@@ -82,7 +83,7 @@ CJoystickServices::KeepResult CLinuxPlatform::RunHelper(const std::vector<std::s
     // The helper's own sentence, without its name and line end; or why pkexec did not start.
     const std::string prefix = "padwright-store: ";
     if (err.compare(0, prefix.size(), prefix) == 0) err.erase(0, prefix.size());
-    err = err.substr(0, err.find('\n'));
+    if (const size_t end = err.find('\n'); end != std::string::npos) err.resize(end);
     Say(why, whySize, status < 0 ? "pkexec could not be started (" + err + ")." : err + ".");
     return KeepResult::Failed;
 }

@@ -406,7 +406,10 @@ bool FindKept(const std::string& dir, const Identity& device, KeptCalibration* o
         KeptCalibration kept;
         std::string problem;
         if (!ReadStoreFile(dirFd, name, &kept, &problem)) {
-            if (problem != std::strerror(ENOENT)) *why = name + ": " + problem;
+            if (problem != std::strerror(ENOENT)) {
+                *why = name;
+                why->append(": ").append(problem);
+            }
             continue;
         }
         if (kept.scope == scope && SameIdentity(kept.id, id)) {
