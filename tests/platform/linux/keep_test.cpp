@@ -19,6 +19,7 @@
 
 #include "dialog/padwright_dlg.h"
 #include "emulated_input.h"
+#include "other_reader.h"
 #include "platform/headless/headless_host.h"
 #include "platform/linux/kernel_joystick.h"
 #include "platform/linux/linux_platform.h"
@@ -59,21 +60,8 @@ Ran RunProgram(const std::vector<std::string>& argv, const std::vector<std::stri
     return ran;
 }
 
-js_corr Correction(const std::string& node, int axis) {
-    js_corr table[ABS_CNT] = {};
-    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    EXPECT_EQ(::ioctl(fd, JSIOCGCORR, table), 0) << node;
-    ::close(fd);
-    return table[axis];
-}
-
-input_absinfo AxisInfo(const std::string& node, int code) {
-    input_absinfo info{};
-    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-    EXPECT_EQ(::ioctl(fd, EVIOCGABS(code), &info), 0) << node;
-    ::close(fd);
-    return info;
-}
+js_corr Correction(const std::string& node, int axis) { return emu::OtherReader::Correction(node, axis); }
+input_absinfo AxisInfo(const std::string& node, int code) { return emu::OtherReader::AxisInfo(node, code); }
 
 class Keep : public ::testing::Test {
 protected:

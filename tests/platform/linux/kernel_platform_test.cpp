@@ -15,6 +15,7 @@
 
 #include "dialog/padwright_dlg.h"
 #include "emulated_input.h"
+#include "other_reader.h"
 #include "syscall_count.h"
 #include "platform/headless/headless_host.h"
 #include "platform/linux/linux_platform.h"
@@ -33,25 +34,7 @@ std::string Joydev(int value, const js_corr& corr) {
     return text;
 }
 
-// Another program's view of a node: plain open and ioctl, none of Padwright's code.
-struct OtherReader {
-    static js_corr Correction(const std::string& node, int axis) {
-        js_corr table[ABS_CNT] = {};
-        const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-        EXPECT_GE(fd, 0) << node;
-        EXPECT_EQ(::ioctl(fd, JSIOCGCORR, table), 0) << node;
-        ::close(fd);
-        return table[axis];
-    }
-    static input_absinfo AxisInfo(const std::string& node, int code) {
-        input_absinfo info{};
-        const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-        EXPECT_GE(fd, 0) << node;
-        EXPECT_EQ(::ioctl(fd, EVIOCGABS(code), &info), 0) << node;
-        ::close(fd);
-        return info;
-    }
-};
+using emu::OtherReader;
 
 class Kernel : public ::testing::Test {
 protected:
