@@ -285,9 +285,11 @@ namespace {
 
 // The dialog on the kernel, its helper run as pkexec would once authenticated (or its refusal when the
 // user declines), against the test's store.
-TEST_F(Keep, TheDialogKeepsWhatWasEditedForTheModelAndDefaultValuesComeFromTheFingerprintAfterAReplug) {
-    emu::Controller& pad = Plug(kPad, 0, 10, "");
+TEST_F(Keep, TheDialogKeepsWhatWasEditedForThisPortAndDefaultValuesComeFromTheFingerprintAfterAReplug) {
+    const std::string port = "pci-0000:00:14.0-usb-0:7:1.0";
+    emu::Controller& pad = Plug(kPad, 0, 10, "", port);  // no unique id: the unit is told by its port
     ::setenv("PADWRIGHT_CALIBRATION_DIR", store.c_str(), 1);  // where the platform looks for kept ones
+    ::setenv("PADWRIGHT_UDEV_DATA", udev.c_str(), 1);
     CLinuxPlatform platform{&DefaultJoystickServices()};
     headless::HeadlessHost host;
     SetJoystickServices(&platform);
@@ -309,8 +311,8 @@ TEST_F(Keep, TheDialogKeepsWhatWasEditedForTheModelAndDefaultValuesComeFromTheFi
     };
     input_absinfo edited{};
     js_corr editedCorr{};
-    host.Answer(IDYES);  // this unit: then declined
-    host.Answer(IDNO);   // every controller of the model
+    host.Answer(IDNO);   // every controller of the model: then declined
+    host.Answer(IDYES);  // this unit
     run([&](headless::Window& w) {
         const auto& menu = w.SystemMenu();
         ASSERT_EQ(menu.size(), 4u);
@@ -327,9 +329,9 @@ TEST_F(Keep, TheDialogKeepsWhatWasEditedForTheModelAndDefaultValuesComeFromTheFi
         w.SysCommand(IDM_KEEP_CALIBRATION);
     });
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0], (std::vector<std::string>{"pkexec", CLinuxPlatform::kStoreHelper, "keep", "/dev/input/js0", "unit",
+    EXPECT_EQ(asked[0], (std::vector<std::string>{"pkexec", CLinuxPlatform::kStoreHelper, "keep", "/dev/input/js0", "model",
                                                   "0:255:15", "0:255:15"}));
-    EXPECT_EQ(asked[1][4], "model");
+    EXPECT_EQ(asked[1][4], "unit");
     std::vector<std::string> texts;
     for (const auto& box : host.MessageBoxes()) texts.push_back(box.text);
     ASSERT_EQ(texts.size(), 4u);
@@ -339,7 +341,7 @@ TEST_F(Keep, TheDialogKeepsWhatWasEditedForTheModelAndDefaultValuesComeFromTheFi
     // Plugged in again under a new number: udev's applier restores it, and the dialog finds the driver's
     // own values in the fingerprint, though the nodes hold the calibration when it opens them.
     bed.Unplug(pad);
-    emu::Controller& again = Plug(kPad, 2, 12, "");
+    emu::Controller& again = Plug(kPad, 2, 12, "", port);
     Apply(again);
     EXPECT_EQ(AxisInfo(emu::Testbed::EventNode(again), ABS_X).minimum, edited.minimum) << lastApply;
     EXPECT_EQ(std::memcmp(&editedCorr, &again.corr[0], sizeof(js_corr)), 0);
@@ -356,6 +358,7 @@ TEST_F(Keep, TheDialogKeepsWhatWasEditedForTheModelAndDefaultValuesComeFromTheFi
     EXPECT_EQ(RunProgram({"/bin/sh", "-c", "ls \"$0\" | grep -q conf", store}, {}).status, 1) << "forgotten";
     SetJoystickServices(nullptr);
     ::unsetenv("PADWRIGHT_CALIBRATION_DIR");
+    ::unsetenv("PADWRIGHT_UDEV_DATA");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,6 +61,32 @@ std::string KernelString(int fd, unsigned long request) {
     return text;
 }
 
+// The device number the kernel gives an input node, from its sysfs uevent ("MAJOR=", "MINOR=", and
+// "DEVNAME=input/<name>"). False when sysfs does not describe `name` as an input node (major 13,
+// include/uapi/linux/major.h INPUT_MAJOR).
+bool InputDevNumber(const std::string& name, unsigned* minorOut) {
+    const int fd = ::open(("/sys/class/input/" + name + "/uevent").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    char buffer[4096];
+    const ssize_t got = ::read(fd, buffer, sizeof(buffer) - 1);
+    ::close(fd);
+    if (got <= 0) {
+        return false;
+    }
+    const std::string text(buffer, static_cast<size_t>(got));
+    const auto value = [&text](const std::string& key) {
+        const size_t at = text.compare(0, key.size(), key) == 0 ? 0 : text.find("\n" + key);
+        if (at == std::string::npos) return std::string();
+        const size_t from = at == 0 ? key.size() : at + 1 + key.size();
+        return text.substr(from, text.find('\n', from) - from);
+    };
+    unsigned major = 0;
+    return ParseNumber(value("MAJOR=").c_str(), &major) && major == 13 && ParseNumber(value("MINOR=").c_str(), minorOut) &&
+           value("DEVNAME=") == "input/" + name;
+}
+
 // A udev property value we accept: printable ASCII, bounded.
 bool PlainValue(const std::string& value, size_t limit) {
     if (value.size() > limit) return false;
@@ -80,12 +105,12 @@ std::string PortOf(const std::string& node) {
     if (devname != nullptr && node == devname) {
         return idPath != nullptr && PlainValue(idPath, kMaxPath) ? idPath : "";
     }
-    struct stat st {};
-    if (::stat(node.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
+    unsigned minor = 0;
+    if (!InputDevNumber(node.substr(std::strlen(kDevInput)), &minor)) {
         return {};
     }
     char name[64];
-    std::snprintf(name, sizeof(name), "/c%u:%u", major(st.st_rdev), minor(st.st_rdev));
+    std::snprintf(name, sizeof(name), "/c13:%u", minor);
     const int fd = ::open((UdevDataDir() + name).c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return {};
@@ -109,8 +134,8 @@ std::string PortOf(const std::string& node) {
     return {};
 }
 
-// The node was checked with lstat to be a character device, and /dev is root's: no link to follow.
-// (umockdev's emulated nodes are links, so O_NOFOLLOW is not used.)
+// The node was checked to be an input device; /dev is root's, and umockdev's emulated nodes are links,
+// so O_NOFOLLOW is not used.
 int OpenNode(const std::string& path, bool write) {
     return ::open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
 }
@@ -143,12 +168,15 @@ bool ControllerNodes::Open(const std::string& node, bool write, std::string* why
         return false;
     }
     struct stat st {};
-    if (::lstat(node.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) {
-        *why = "not a character device";
+    // stat, not lstat: /dev is root's, and the node is opened through any link there anyway. The device
+    // number comes from sysfs (umockdev's nodes report none).
+    const std::string name = node.substr(std::strlen(kDevInput));
+    unsigned minor = 0;
+    if (::stat(node.c_str(), &st) != 0 || !S_ISCHR(st.st_mode) || !InputDevNumber(name, &minor)) {
+        *why = "not an input device node";
         return false;
     }
     m_given = node;
-    const std::string name = node.substr(std::strlen(kDevInput));
     m_jsNode = m_givenIsJoydev ? node : SiblingOf(name, true);
     m_eventNode = m_givenIsJoydev ? SiblingOf(name, false) : node;
     if (m_jsNode.empty() || m_eventNode.empty()) {

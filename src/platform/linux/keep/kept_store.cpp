@@ -45,7 +45,9 @@ int HexDigit(char ch) {
 bool Unescape(const std::string& s, size_t limit, std::string* out) {
     out->clear();
     for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\') {
+        const auto ch = static_cast<unsigned char>(s[i]);
+        if (ch != '\\') {
+            if (ch < 0x20 || ch >= 0x7f) return false;  // Escape writes every other byte as \xhh
             out->push_back(s[i]);
         } else {
             if (i + 3 >= s.size() || s[i + 1] != 'x') return false;
