@@ -169,6 +169,9 @@ void CPadwrightDlg::ApplyToDevice() {
     m_userValuesResult = m_pJoystick->SaveUserValues();
     m_configResult = m_pJoystick->SaveConfig(DIJC_REGHWCONFIGTYPE);
     CheckRefusedParts(before, userValuesBefore);
+    // DirectInput applies a calibration to the device objects opened after it: once anything was stored,
+    // both readers open again at the next tick.
+    if (m_configResult >= 0 || m_userValuesResult >= 0) m_readerReopen[0] = m_readerReopen[1] = TRUE;
 }
 
 namespace {

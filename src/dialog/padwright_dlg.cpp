@@ -154,6 +154,8 @@ CPadwrightDlg::CPadwrightDlg(CWnd* pParent) : CDialog(IDD_PADWRIGHT_DIALOG, pPar
 CPadwrightDlg::~CPadwrightDlg() {
     delete m_pJoystick;
     m_pJoystick = nullptr;
+    delete m_pRawJoystick;
+    m_pRawJoystick = nullptr;
 }
 
 void CPadwrightDlg::DoDataExchange(CDataExchange* pDX) {
@@ -246,12 +248,15 @@ HICON CPadwrightDlg::OnQueryDragIcon() { return m_hIcon; }
 void CPadwrightDlg::OnNext() {
     m_joystickId = (m_joystickId + 1) & 15;
     delete m_pJoystick;
+    delete m_pRawJoystick;
     m_pJoystick = new (std::nothrow) CDIJoystick(AfxGetInstanceHandle());
+    m_pRawJoystick = new (std::nothrow) CDIJoystick(AfxGetInstanceHandle());
     if (m_pJoystick) {
-        m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), FALSE);
+        OpenReader(0);
         const CString name = ReadDeviceName(m_joystickId);
         m_polledDevice.Format("%d: %s", m_joystickId, name.c_str());
     }
+    if (m_pRawJoystick) OpenReader(1);
     // The grid is reloaded from the joystick just selected, so that no edit can write the previous
     // joystick's calibration onto this one. Until a load succeeds the grid still shows the previous
     // joystick and counts as not loaded. The reload also shows the new device line.
@@ -262,6 +267,36 @@ void CPadwrightDlg::OnNext() {
 }
 
 // ---- Live monitor
+
+namespace {
+
+constexpr int kRetryTicks = 1000 / REFRESH_PERIOD_MS;  // a failed open is tried again once a second
+
+}  // namespace
+
+// Opens reader 0 (calibrated) or 1 (raw) on the selected joystick.
+void CPadwrightDlg::OpenReader(int reader) {
+    CDIJoystick* joystick = reader == 0 ? m_pJoystick : m_pRawJoystick;
+    m_readerOpened[reader] = joystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), reader == 0 ? FALSE : TRUE);
+    m_readerRetryTicks[reader] = FAILED(m_readerOpened[reader]) ? kRetryTicks : 0;
+    m_readerReopen[reader] = FALSE;
+}
+
+// Reads one held reader and shows its six axes; zeros when nothing could be read. The reader is opened
+// again only when it must be: after a calibration write, when its input was lost or its device
+// unplugged, and, after a failed open, once a second.
+void CPadwrightDlg::ReadReader(int reader, CString (&out)[AXIS_COUNT]) {
+    CDIJoystick* joystick = reader == 0 ? m_pJoystick : m_pRawJoystick;
+    if (!joystick) return;
+    if (m_readerRetryTicks[reader] > 0) --m_readerRetryTicks[reader];
+    if (m_readerReopen[reader] || (FAILED(m_readerOpened[reader]) && m_readerRetryTicks[reader] == 0)) {
+        OpenReader(reader);
+    }
+    const HRESULT read = joystick->ReadState();
+    if (joystick->InputLost()) m_readerReopen[reader] = TRUE;
+    static const DIJOYSTATE nothing{};
+    ShowAxes(out, FAILED(read) ? nothing : joystick->m_state);
+}
 
 void CPadwrightDlg::OnTimer(UINT nIDEvent) {
     CJoystickServices& system = JoystickServices();
@@ -278,17 +313,8 @@ void CPadwrightDlg::OnTimer(UINT nIDEvent) {
     if (system.joyGetPosEx(static_cast<UINT>(m_joystickId), &m_joyInfoRaw) == JOYERR_NOERROR)
         ShowAxes(m_joyRaw, m_joyInfoRaw);
 
-    if (m_pJoystick) {
-        m_pJoystick->Close();
-        m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), FALSE);
-        m_pJoystick->ReadState();  // result not needed: a failed read shows zeros
-        ShowAxes(m_diCooked, m_pJoystick->m_state);
-
-        m_pJoystick->Close();
-        m_pJoystick->Open(m_hWnd, static_cast<WORD>(m_joystickId), TRUE);
-        m_pJoystick->ReadState();  // result not needed: a failed read shows zeros
-        ShowAxes(m_diRaw, m_pJoystick->m_state);
-    }
+    ReadReader(0, m_diCooked);
+    ReadReader(1, m_diRaw);
 
     CDataExchange dx(this, FALSE);
     DoDisplayExchange(&dx);

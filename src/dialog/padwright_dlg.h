@@ -28,7 +28,18 @@ public:
 
     JOYINFOEX m_joyInfoCooked;
     JOYINFOEX m_joyInfoRaw;
-    CDIJoystick* m_pJoystick = nullptr;  // owned
+    // The selected joystick through DirectInput, held open between ticks: calibrated, which the editor
+    // also loads and saves through, and raw. Both owned. A HID joystick's state reaches a device object
+    // only in the input reports that arrive while it is acquired, so an object opened for each read
+    // would only ever show the middle of the range.
+    CDIJoystick* m_pJoystick = nullptr;
+    CDIJoystick* m_pRawJoystick = nullptr;
+    // Per reader (0 calibrated, 1 raw): the result of its last Open, the ticks until a failed open may be
+    // tried again, and whether it must be opened again at the next tick (after a calibration write, or
+    // once its input was lost).
+    HRESULT m_readerOpened[2] = {S_OK, S_OK};
+    int m_readerRetryTicks[2] = {};
+    BOOL m_readerReopen[2] = {};
     BOOL m_ready = FALSE;
     int m_joystickId = 0;
     CString m_polledDevice;
@@ -70,6 +81,8 @@ protected:
     BOOL OnInitDialog() override;
 
     void SetSpinRange(int id, int lower, int upper);
+    void OpenReader(int reader);
+    void ReadReader(int reader, CString (&out)[AXIS_COUNT]);
     void LoadFromDevice(BOOL useDefaults);
     void ApplyToDevice();
     void TakeUnits(const JOYREGHWVALUES& stored);

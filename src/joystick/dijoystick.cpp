@@ -26,7 +26,8 @@ CDIJoystick::CDIJoystick(HINSTANCE hInstance)
       m_directInput(nullptr),
       m_device(nullptr),
       m_joyConfig(nullptr),
-      m_joyConfig8(nullptr) {
+      m_joyConfig8(nullptr),
+      m_inputLost(FALSE) {
     ClearRecord(m_state);
     ClearRecord(m_config);
     ClearRecord(m_userValues);
@@ -96,8 +97,9 @@ HRESULT CDIJoystick::Open(HWND hwndOwner, WORD joyId, BOOL raw) {
     if (FAILED(hr)) {
         return hr;
     }
-    hr = m_device->SetCooperativeLevel(m_hwndOwner, raw ? (DISCL_EXCLUSIVE | DISCL_BACKGROUND)
-                                                        : (DISCL_NONEXCLUSIVE | DISCL_BACKGROUND));
+    // Raw reading needs no exclusive access (DirectInput sets the calibration mode for this device object
+    // alone); held exclusively, the device would keep a game from taking it for force feedback.
+    hr = m_device->SetCooperativeLevel(m_hwndOwner, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND);
     if (FAILED(hr)) {
         return hr;
     }
@@ -166,6 +168,7 @@ HRESULT CDIJoystick::Close() {
     }
     m_hwndOwner = nullptr;
     m_joyId = kNoJoystick;
+    m_inputLost = FALSE;
     ClearRecord(m_state);
     ClearRecord(m_config);
     ClearRecord(m_userValues);
@@ -179,12 +182,19 @@ HRESULT CDIJoystick::ReadState() {
         return S_OK;
     }
     const HRESULT poll = m_device->Poll();
+    HRESULT acquire = S_OK;
     if (poll == DIERR_NOTACQUIRED || poll == DIERR_INPUTLOST) {
-        m_device->Acquire();
+        acquire = m_device->Acquire();
         m_device->Poll();
     }
-    return m_device->GetDeviceState(sizeof(m_state), &m_state);
+    const HRESULT read = m_device->GetDeviceState(sizeof(m_state), &m_state);
+    const bool lost = poll == static_cast<HRESULT>(DIERR_INPUTLOST) || acquire == static_cast<HRESULT>(DIERR_UNPLUGGED) ||
+                      read == static_cast<HRESULT>(DIERR_INPUTLOST);
+    m_inputLost = lost ? TRUE : FALSE;
+    return read;
 }
+
+BOOL CDIJoystick::InputLost() const { return m_inputLost; }
 
 template <typename Call>
 HRESULT CDIJoystick::WithJoyConfig(Call call) {

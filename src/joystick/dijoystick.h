@@ -19,9 +19,11 @@ public:
 
     // Closes, then creates DirectInput, the configuration interface and the device for joystick joyId,
     // loading m_config and m_userValues on the way, and sets the device up for calibrated (raw FALSE) or
-    // raw reading over 0..65535. Raw reading asks for a DirectInput 7 object, and takes DirectInput 5's
-    // where that is refused: on Windows 10/11 a DirectInput 5 device in raw mode reads calibrated values. Stops at the first failure and returns it, keeping what it obtained until
-    // the next Close. Never acquires the device.
+    // raw reading over 0..65535, in both modes without exclusive access, so that a game can still take the
+    // joystick for itself. Raw reading asks for a DirectInput 7 object, and takes DirectInput 5's where
+    // that is refused: on Windows 10/11 a DirectInput 5 device in raw mode reads calibrated values. Stops
+    // at the first failure and returns it, keeping what it obtained until the next Close. Never acquires
+    // the device.
     HRESULT Open(HWND hwndOwner, WORD joyId, BOOL raw);
     // Releases the DirectInput object, then the device, then the configuration interface (unacquiring
     // both first), clears the records, the owner and the number. Always S_OK.
@@ -31,6 +33,9 @@ public:
     // Polls the device, acquiring it once when it was not acquired or lost its input, and reads m_state.
     // Without a device: S_OK and m_state untouched. Otherwise the result of GetDeviceState.
     HRESULT ReadState();
+    // TRUE when the last ReadState found the device's input lost or the device unplugged: the device
+    // object no longer follows the joystick, and a new one must be opened.
+    BOOL InputLost() const;
 
     // The load operations first clear their record and set its dwSize (1160 / 1128). Without the
     // configuration interface they return DIERR_NOTINITIALIZED and leave the record so.
@@ -61,4 +66,5 @@ private:
     IDirectInputDevice2A* m_device;
     IDirectInputJoyConfig* m_joyConfig;
     IDirectInputJoyConfig8* m_joyConfig8;  // only where DirectInput 5's configuration interface is refused
+    BOOL m_inputLost;
 };

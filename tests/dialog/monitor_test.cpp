@@ -98,20 +98,54 @@ TEST_F(Monitor, AFailingRawReadUpdatesOnlyTheCalibratedColumn) {
     });
 }
 
-TEST_F(Monitor, DirectInputFailuresShowZerosOrTheStateStillRead) {
+// Both DirectInput readers stay open between ticks, so that a HID joystick's reports reach them. One is
+// opened again only when it must be: after a calibration write, once its input was lost, and, after an
+// open that failed, once a second. A reader that did not open shows zeros; one whose device was obtained
+// before a later step failed still reads it.
+TEST_F(Monitor, DirectInputReadersAreHeldAndOpenedAgainOnlyWhenTheyMust) {
     Run([&](Window& w) {
+        Wait(w, 100);
+        const int opened = sim.CallCount(SimCall::CreateDevice);
+        Wait(w, 500);
+        EXPECT_EQ(sim.CallCount(SimCall::CreateDevice), opened) << "steady ticks only read";
+        w.Paste(IDC_DEADZONE_X + 4, "3");
+        w.Tick();
+        EXPECT_EQ(sim.CallCount(SimCall::CreateDevice), opened + 2) << "a calibration write opens both again";
+
+        sim.FailCall(SimCall::Poll, DIERR_INPUTLOST);  // the calibrated reader's input is lost
+        w.Tick();
         sim.FailCall(SimCall::CreateDevice, DIERR_DEVICENOTREG, CSimPlatform::kAlways);
         w.Tick();
         EXPECT_EQ(Column(w, kDiCookedIds), zeros);
-        EXPECT_EQ(Column(w, kDiRawIds), zeros);
+        EXPECT_NE(Column(w, kDiRawIds), zeros) << "the raw reader is still held";
+        const int failed = sim.CallCount(SimCall::CreateDevice);
+        Wait(w, 950);
+        EXPECT_EQ(sim.CallCount(SimCall::CreateDevice), failed) << "a failed open is tried again once a second";
         sim.ClearFailures();
-        // A failure after the device was obtained still reads it.
         sim.HoldAxis(0, 0, 400);
         sim.FailCall(SimCall::SetProperty, E_FAIL, CSimPlatform::kAlways);
         w.Tick();
-        EXPECT_NE(w.Text(IDC_DI_RAW_X), "00000");
+        EXPECT_EQ(sim.CallCount(SimCall::CreateDevice), failed + 1);
+        EXPECT_EQ(w.Text(IDC_DI_RAW_X), "00400");
+        EXPECT_NE(w.Text(IDC_DI_COOKED_X), "00000") << "a device obtained before a failing step is read";
     });
-    EXPECT_EQ(sim.LiveInterfaces(), 0) << "every interface of every tick is released";
+    EXPECT_EQ(sim.LiveInterfaces(), 0) << "every interface is released with the dialog";
+}
+
+// A game can take the joystick exclusively (for force feedback, say) while Padwright shows it.
+TEST_F(Monitor, AGameCanStillTakeTheJoystickExclusively) {
+    Run([&](Window& w) {
+        Wait(w, 100);
+        IDirectInputA* game = nullptr;
+        ASSERT_EQ(sim.DirectInputCreateA(reinterpret_cast<HINSTANCE>(0x400000), 0x0500, &game, nullptr), DI_OK);
+        IDirectInputDeviceA* device = nullptr;
+        ASSERT_EQ(game->CreateDevice(sim.StoredConfig(0).guidInstance, &device, nullptr), DI_OK);
+        EXPECT_EQ(device->SetDataFormat(&c_dfDIJoystick), DI_OK);
+        EXPECT_EQ(device->SetCooperativeLevel(reinterpret_cast<HWND>(0x77), DISCL_EXCLUSIVE | DISCL_FOREGROUND), DI_OK);
+        EXPECT_EQ(device->Acquire(), DI_OK);
+        device->Release();
+        game->Release();
+    });
 }
 
 TEST_F(Monitor, TicksLeaveWhatTheUserIsTypingAlone) {

@@ -65,9 +65,18 @@ TEST_F(Today, TheDirectInputColumnsLiveThroughDirectInput8AndRawReadsRaw) {
     sim.FailCall(SimCall::GetUserValues, E_NOTIMPL, CSimPlatform::kAlways);
     Run([&](Window& w) {
         w.Click(IDC_NEXT);
-        w.Tick();
+        Wait(w, 50);
+        // A HID device's state arrives in reports after Acquire: the first read is the default state.
+        EXPECT_EQ(w.Text(IDC_DI_COOKED_Z), "32767");
+        Wait(w, 50);
         EXPECT_EQ(w.Text(IDC_DI_COOKED_Z), "65535");
         EXPECT_EQ(w.Text(IDC_DI_RAW_Z), "01023");
+        sim.ReleaseAxes(1);
+        const std::string cooked = w.Text(IDC_DI_COOKED_X);
+        const std::string raw = w.Text(IDC_DI_RAW_X);
+        Wait(w, 700);
+        EXPECT_NE(w.Text(IDC_DI_COOKED_X), cooked) << "the calibrated column follows the moving stick";
+        EXPECT_NE(w.Text(IDC_DI_RAW_X), raw) << "the raw column follows the moving stick";
         const int writes = sim.ConfigWrites();
         w.Paste(IDC_CAL_MAX_X, "600");
         EXPECT_EQ(sim.ConfigWrites(), writes);

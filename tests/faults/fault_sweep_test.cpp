@@ -80,12 +80,12 @@ TEST(FaultSweep, ATickWithAFailingCallShowsZerosOrGoodReadingsAndComesBack) {
                 EXPECT_TRUE(o.after.diCooked == clean.after.diCooked || o.after.diCooked == kZeros);
                 EXPECT_TRUE(o.after.diRaw == clean.after.diRaw || o.after.diRaw == kZeros);
             }
-            EXPECT_EQ(o.recovered.diCooked, clean.recovered.diCooked) << "the next tick reads normally again";
+            EXPECT_EQ(o.recovered.diCooked, clean.recovered.diCooked) << "the next ticks read normally again";
             EXPECT_EQ(o.recovered.diRaw, clean.recovered.diRaw);
             ExpectNothingWritten(o);
         }, machine.setup);
     }
-    EXPECT_GT(sessions, 40);
+    EXPECT_GT(sessions, 15) << "a steady tick only reads: two polls, two reads and two WinMM reads";
     ::testing::Test::RecordProperty("faulty_sessions", sessions);
     std::printf("%d sessions with a failing call\n", sessions);
 }

@@ -77,7 +77,8 @@ protected:
         EXPECT_CALL(device, Release()).WillOnce(Return(1));  // the temporary IDirectInputDeviceA
         EXPECT_CALL(device, Unacquire()).WillOnce(Return(DI_NOEFFECT));
         EXPECT_CALL(device, SetDataFormat(&c_dfDIJoystick)).WillOnce(Return(DI_OK));
-        EXPECT_CALL(device, SetCooperativeLevel(kOwner, raw ? 9u : 10u)).WillOnce(Return(DI_OK));
+        // Non-exclusive in both modes: a game keeps its right to take the joystick exclusively.
+        EXPECT_CALL(device, SetCooperativeLevel(kOwner, DISCL_NONEXCLUSIVE | DISCL_BACKGROUND)).WillOnce(Return(DI_OK));
         EXPECT_CALL(device, SetProperty(Ref(DIPROP_RANGE), RangeProperty(0, 65535))).WillOnce(Return(DI_OK));
         EXPECT_CALL(device, SetProperty(Ref(DIPROP_CALIBRATIONMODE), ModeProperty(raw ? 1 : 0))).WillOnce(Return(last));
     }

@@ -1,7 +1,9 @@
 // The simulated DirectInput 5's joystick device: data format, cooperative level, acquisition,
-// range and calibration-mode properties, and the state read from the virtual controller.
+// range and calibration-mode properties, and the state read from the virtual controller: at every poll on
+// the gameport machine, from the input reports that arrive while it is acquired on the HID one.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -150,6 +152,7 @@ public:
             return DIERR_OTHERAPPHASPRIO;
         }
         m_acquired = true;
+        m_acquiredAt = m_sim.clock();
         if (Exclusive()) {
             ++m_sim.exclusiveAcquired[m_number];
         }
@@ -190,8 +193,16 @@ public:
         std::memset(&state, 0, sizeof(state));
         LONG* axes[CSimPlatform::kAxes] = {&state.lX, &state.lY, &state.lZ, &state.lRz, &state.rglSlider[0], &state.rglSlider[1]};
         const int present = m_sim.devices[m_number].axes;
+        uint64_t report = 0;
+        const bool reported = LastReport(&report);
         for (int axis = 0; axis < present; ++axis) {
-            const LONG raw = m_sim.Raw(m_number, axis);
+            if (!reported) {
+                // Wine's joystick8.c (passes on Windows): before the first report the state is the default,
+                // each axis at the middle of its range.
+                *axes[axis] = static_cast<LONG>((static_cast<int64_t>(m_rangeMin[axis]) + m_rangeMax[axis]) / 2);
+                continue;
+            }
+            const LONG raw = m_sim.RawAt(m_number, axis, report);
             *axes[axis] = m_raw && ReadsRaw() ? raw : m_sim.Cook(m_number, axis, raw, m_rangeMin[axis], m_rangeMax[axis]);
         }
         for (DWORD& pov : state.rgdwPOV) {
@@ -318,7 +329,9 @@ public:
             Drop();
             return DIERR_INPUTLOST;
         }
-        return DI_OK;
+        // Microsoft's IDirectInputDevice8::Poll: DI_NOEFFECT for a device that needs no polling, as a HID
+        // device does (Wine's joystick8.c: polling it reads nothing new).
+        return Hid() ? DI_NOEFFECT : DI_OK;
     }
 
     HRESULT STDMETHODCALLTYPE SendDeviceData(DWORD, LPCDIDEVICEOBJECTDATA, LPDWORD, DWORD) override {
@@ -332,6 +345,25 @@ private:
     }
 
     bool Exclusive() const { return (m_level & DISCL_EXCLUSIVE) != 0; }
+
+    // The modern machine's controllers are HID devices; the gameport machine's are polled.
+    bool Hid() const { return m_sim.devices[m_number].reportMs != 0; }
+
+    // A HID device's state reaches DirectInput only in the input reports that arrive while it is acquired
+    // (Wine's joystick8.c, which runs on Windows too: the first read after Acquire is the default state,
+    // and "Acquire is asynchronous", so a report sent at the moment of Acquire is missed). Reports come at
+    // the device's own interval. A polled device reads its position at every read.
+    bool LastReport(uint64_t* at) const {
+        const uint64_t now = m_sim.clock();
+        if (!Hid()) {
+            *at = now;
+            return true;
+        }
+        const uint64_t interval = m_sim.devices[m_number].reportMs;
+        const uint64_t last = now / interval * interval;
+        *at = last;
+        return last > m_acquiredAt;
+    }
 
     // Wine's joystick8.c, test_simple_joystick(), passes on Windows: with DIPROPCALIBRATIONMODE_RAW a
     // device of version below 0x0700 still reads calibrated values; the gameport machine's reads raw.
@@ -356,6 +388,7 @@ private:
     DWORD m_level = 0;
     bool m_formatSet = false;
     bool m_acquired = false;
+    uint64_t m_acquiredAt = 0;
     bool m_raw = false;
     DWORD m_version;
     std::array<LONG, CSimPlatform::kAxes> m_rangeMin{};

@@ -35,6 +35,7 @@ struct CSimPlatform::Impl {
         LONG nominalCenter = kNominalCenter;
         LONG nominalMax = kNominalMax;
         std::string hardwareId;
+        uint32_t reportMs = 0;  // a HID device's input reports; 0: a gameport device, read when polled
         std::array<uint32_t, kAxes> periodMs{};
         std::array<uint32_t, kAxes> phaseMs{};
         std::array<bool, kAxes> held{};
@@ -56,7 +57,8 @@ struct CSimPlatform::Impl {
     bool Modern() const { return machine.windows == SimWindows::Modern; }
     bool IsWindow(HWND hwnd) const { return hwnd != nullptr && (!isWindow || isWindow(hwnd)); }
     int FindByInstance(REFGUID guid) const;  // the attached number with that instance, else -1
-    LONG Raw(UINT number, int axis) const;
+    LONG Raw(UINT number, int axis) const { return RawAt(number, axis, clock()); }
+    LONG RawAt(UINT number, int axis, uint64_t ms) const;
     // Maps a raw position onto lo..hi through the stored calibration (the nominal range for an axis not
     // marked calibrated) and applies the axis dead zone.
     LONG Cook(UINT number, int axis, LONG raw, LONG lo, LONG hi, bool deadZone = true) const;

@@ -120,6 +120,7 @@ CSimPlatform::Impl::Impl(const SimMachine& m) : machine(m) {
         d.buttons = c.buttons;
         d.name = c.oemName;
         d.hardwareId = c.hardwareId;
+        d.reportMs = modern ? std::max<uint32_t>(c.reportMs, 1) : 0;
         if (c.logicalMax > 0) {
             // Raw reads and the stored calibration of a HID axis are in its logical units, and an axis
             // without calibration reads over its logical range (JOY_RETURNRAWDATA, DIPROP_CALIBRATIONMODE).
@@ -303,7 +304,7 @@ int CSimPlatform::Impl::FindByInstance(REFGUID guid) const {
     return -1;
 }
 
-LONG CSimPlatform::Impl::Raw(UINT number, int axis) const {
+LONG CSimPlatform::Impl::RawAt(UINT number, int axis, uint64_t ms) const {
     if (number >= kJoysticks || axis < 0 || axis >= kAxes) {
         return 0;
     }
@@ -314,7 +315,7 @@ LONG CSimPlatform::Impl::Raw(UINT number, int axis) const {
     if (d.held[axis]) {
         return d.heldRaw[axis];
     }
-    const uint64_t t = clock() + d.phaseMs[axis];
+    const uint64_t t = ms + d.phaseMs[axis];
     const double s = std::sin(2.0 * kPi * static_cast<double>(t % d.periodMs[axis]) / d.periodMs[axis]);
     const double span = s < 0 ? d.travelCenter[axis] - d.travelMin[axis] : d.travelMax[axis] - d.travelCenter[axis];
     return d.travelCenter[axis] + static_cast<LONG>(std::lround(s * span));

@@ -21,6 +21,9 @@
 // - DirectInput: DirectInput 5's configuration interface is refused, as Wine refuses it (whether Windows
 //   10/11 still answers it is not known); DirectInput 8's is reachable only from a DirectInput8Create
 //   object; and a device of an object older than 0x0700 reads calibrated values in raw mode.
+// - The controllers are HID devices: each sends an input report every SimController::reportMs, and a
+//   device object learns the controller's state only from the reports that arrive after its Acquire.
+//   Until the first one it reads the middle of its range; Poll reads nothing (DI_NOEFFECT).
 //
 // The legacy model in brief:
 // - Joystick numbers 0..15. A number is installed while the configuration store holds an entry for it
@@ -133,6 +136,7 @@ struct SimController {
     LONG logicalMax = 0;      // a HID axis's logical range 0..logicalMax; 0: a gameport axis (about 0..655)
     std::string hardwareId{}; // modern: "VID_xxxx&PID_xxxx", the OEM key the settings name
     bool plugged = true;      // false: configured, but not attached
+    uint32_t reportMs = 8;    // modern: a HID device sends an input report this often (a USB interrupt interval)
 };
 
 enum class SimWindows { Legacy, Modern };
