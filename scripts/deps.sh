@@ -11,12 +11,15 @@ for what in "$@"; do
     run) pkgs+=(libfltk1.3-dev xdg-utils fonts-liberation) ;;
     test) pkgs+=(libfltk1.3-dev fonts-liberation xvfb xdotool imagemagick x11-utils
                pkg-config umockdev libumockdev-dev) ;;
-    bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev clang-tidy cppcheck pkg-config umockdev libumockdev-dev) ;;
+    bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev clang-tidy cppcheck pkg-config umockdev libumockdev-dev
+                libfltk1.3-dev fonts-liberation xvfb) ;;
     win) pkgs+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 xvfb xdotool imagemagick x11-utils)
          full_pkgs+=(wine wine64 fonts-wine) ;;
-    # dpkg-shlibdeps computes the .deb's dependencies; lintian and file check what comes out.
-    # polkitd brings the DTD the polkit action is checked against.
-    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file libxml2-utils polkitd) ;;
+    # dpkg-shlibdeps computes the .deb's dependencies and dpkg-buildflags the hardening flags; lintian,
+    # file, appstreamcli (validate, compose) and desktop-file-validate check what comes out; xmllint
+    # checks the polkit action against the DTD polkitd brings.
+    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file appstream appstream-compose desktop-file-utils
+                    libxml2-utils polkitd) ;;
     *) echo "deps.sh: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

@@ -1,4 +1,4 @@
-// Dialog templates 100 and 102, the string table and icon 128.
+// Dialog templates 100 and 102 and the string table (icon 128 is drawn in icon_art.cpp).
 #include "res/templates.h"
 
 #include <array>
@@ -13,8 +13,6 @@ namespace {
 
 constexpr const char* kFeedbackText =
     "\nIf you have feedback: '<a href=\"mailto:" PW_FEEDBACK "\">" PW_FEEDBACK "</a>'\n\nHave Fun!\nThe Kestrel Team";
-
-#include "res/icon128.xpm"
 
 constexpr ControlTemplate kAboutControls[] = {
     {-1, ControlKind::Icon, "#128", 11, 17, 20, 20, 0},
@@ -210,8 +208,6 @@ constexpr StringEntry kStrings[] = {
     {AFX_IDP_PARSE_UINT, "Please enter a positive integer."},
 };
 
-constexpr IconImage kIcon128[] = {{32, kIcon128Large}, {16, kIcon128Small}};
-
 }  // namespace
 
 static_assert(std::string_view(kFeedbackAddress) == PW_FEEDBACK);
@@ -262,11 +258,6 @@ const char* FindString(unsigned id) {
     for (const StringEntry& s : kStrings)
         if (s.id == id) return s.text;
     return nullptr;
-}
-
-std::span<const IconImage> FindIcon(int id) {
-    if (id == IDR_MAINFRAME) return kIcon128;
-    return {};
 }
 
 }  // namespace res

@@ -1,4 +1,5 @@
-// The one description of the program's dialogs and icon: every host builds its windows from these.
+// The one description of the program's dialogs and texts: every host builds its windows from these
+// (the icon is drawn in icon_art.h).
 #pragma once
 
 #include <cstddef>
@@ -74,13 +75,6 @@ void SelectInterfaceNames(InterfaceNames names);
 
 // The string table; nullptr for an unknown id.
 const char* FindString(unsigned id);
-
-// Icon 128 as XPM images: the large form (32 x 32) and the small one (16 x 16).
-struct IconImage {
-    int size;
-    const char* const* xpm;
-};
-std::span<const IconImage> FindIcon(int id);
 
 // The makers' feedback address, as it stands in the warning and the feedback text.
 inline constexpr const char* kFeedbackAddress = "padwright-feedback@example.org";

@@ -116,6 +116,16 @@ grep -q '^usage: padwright \[--machine=kernel|modern|legacy\] \[--elevated\]$' "
 for line in '^usage: padwright \[--machine' '^  --machine=kernel ' '^  --machine=modern ' '^  --machine=legacy '; do
     grep -q -- "$line" "$out/help.log" || fail "--help lacks $line: $(cat "$out/help.log")"
 done
+"$program" -h | cmp -s - "$out/help.log" || fail "-h does not answer as --help does"
+# No display: one sentence that says so, exit code 1 (not FLTK's bare "Can't open display")
+for display in "" ":$(( $$ % 1000 + 5000 ))"; do
+    code=0
+    DISPLAY=$display "$program" --machine=legacy >"$out/nodisplay.log" 2>&1 || code=$?
+    [ "$code" -eq 1 ] || fail "with DISPLAY='$display' it ended with $code, not 1"
+    [ "$(wc -l <"$out/nodisplay.log")" -eq 1 ] &&
+        grep -q '^padwright: cannot open the display .*, and Padwright needs a graphical desktop' "$out/nodisplay.log" ||
+        fail "with DISPLAY='$display' it said: $(cat "$out/nodisplay.log")"
+done
 
 # ---- Start: the warning comes first, then the main dialog (on the gameport machine, whose joystick 0
 # the checks below step through)

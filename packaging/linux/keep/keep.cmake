@@ -9,5 +9,17 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/org.padwright.keep-calibration.policy.i
 install(TARGETS padwright-apply padwright-store DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/padwright)
 install(FILES ${keep_dir}/72-padwright.rules DESTINATION lib/udev/rules.d)
 install(FILES ${keep_dir}/org.padwright.keep-calibration.policy DESTINATION ${CMAKE_INSTALL_DATADIR}/polkit-1/actions)
+# Stripped of .comment and .note as the program is.
+foreach(program padwright-apply padwright-store)
+  install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/padwright/${program}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
+endforeach()
 # The dialog asks pkexec for the helper; without it the edit still holds until the controller is unplugged.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS pkexec)
+if(CPACK_DEBIAN_PACKAGE_RECOMMENDS)
+  string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", pkexec")
+else()
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS pkexec)
+endif()

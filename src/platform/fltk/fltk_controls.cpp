@@ -53,6 +53,8 @@ bool NoModifiers() { return (Fl::event_state() & (FL_CTRL | FL_ALT | FL_META)) =
 
 bool IsEnterKey(int key) { return key == FL_Enter || key == FL_KP_Enter; }
 
+void ShowKeyboardFocus() { Fl::visible_focus(1); }
+
 // ---- TextBox
 
 TextBox::TextBox(Control& c, int x, int y, int w, int h) : Fl_Widget(x, y, w, h), m_c(c) {

@@ -19,6 +19,10 @@ namespace fltkhost {
 std::string LabelText(std::string_view text);
 bool NoModifiers();  // neither Ctrl, Alt nor Meta is held
 bool IsEnterKey(int key);
+// The keyboard focus shows, as on Windows, whatever the user's FLTK preferences say. Called once a
+// window is shown: setting it reads those preferences (two files), which the first window's map
+// need not wait for.
+void ShowKeyboardFocus();
 
 // Static text: label, value field or the polled-device line. Opaque, so that a change repaints
 // only the control itself, and of that only the inside of its frame.

@@ -105,7 +105,7 @@ void FltkHost::Impl::Build(Dialog& d) {
         case ControlKind::Static: w = new TextBox(c, r.x, r.y, r.w, r.h); break;
         case ControlKind::Icon: {
             const int iconId = ct.text[0] == '#' ? std::atoi(ct.text + 1) : 0;
-            const Icon* icon = LoadIcon(iconId, 32);
+            const Icon* icon = LoadIcon(iconId, IconSizeForScale(scale));
             w = new IconBox(icon, r.x, r.y, icon ? icon->size : r.w, icon ? icon->size : r.h);
             break;
         }

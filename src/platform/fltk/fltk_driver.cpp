@@ -105,6 +105,11 @@ Rect ControlRect(int dialogId, int controlId) {
     return c ? Rect{c->x(), c->y(), c->w(), c->h()} : Rect{0, 0, 0, 0};
 }
 
+int ControlFontSize(int dialogId, int controlId) {
+    const Fl_Widget* w = WidgetOf(dialogId, controlId);
+    return w ? w->labelsize() : 0;
+}
+
 int FocusedControl(int dialogId) {
     const res::DialogTemplate* t = res::FindDialog(dialogId);
     Fl_Window* w = WindowOf(dialogId);

@@ -36,6 +36,8 @@ void Pump(double seconds);
 bool IsShown(int dialogId);
 Rect WindowRect(int dialogId);
 Rect ControlRect(int dialogId, int controlId);
+// The size in pixels of the font a control's text is shown in.
+int ControlFontSize(int dialogId, int controlId);
 // The id of the control that has the keyboard focus; 0 when none of this dialog's has it.
 int FocusedControl(int dialogId);
 

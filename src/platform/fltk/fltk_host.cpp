@@ -8,7 +8,6 @@
 #include "platform/fltk/fltk_host.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Pixmap.H>
 #include <FL/fl_draw.H>
 #include <fcntl.h>
 #include <unistd.h>
@@ -20,6 +19,7 @@
 #include "platform/fltk/fltk_dialog.h"
 #include "platform/fltk/fltk_host_impl.h"
 #include "platform/fltk/fltk_message_box.h"
+#include "res/icon_art.h"
 
 namespace fltkhost {
 
@@ -27,24 +27,32 @@ using res::ControlKind;
 
 // ---- FltkHost::Impl: the display, icons, posted messages and timers
 
+namespace {
+
+// The display, with the dialog font known to FLTK as kFont.
+void OpenDisplay() {
+    fl_open_display();
+    Fl::set_font(kFont, " Arial");  // the same name again changes nothing
+}
+
+}  // namespace
+
+double DialogFontAverageWidth(int size) {
+    OpenDisplay();
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    fl_font(kFont, size);
+    return fl_width(kAlphabet) / 52.0;
+}
+
 void FltkHost::Impl::EnsureDisplay() {
     if (displayReady) return;
     displayReady = true;
-    fl_open_display();
-    Fl::set_font(kFont, " Arial");
+    OpenDisplay();
     float hdpi = 0, vdpi = 0;
     Fl::screen_dpi(hdpi, vdpi, 0);
     scale = ScaleForDpi((hdpi + vdpi) / 2.0);
     base = BaseUnitsForScale(scale);
-    // The largest size whose average character is no wider than the base unit, so that texts fit
-    // the rectangles they were laid out for.
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-    fontSize = 6;
-    for (int size = 6; size <= 64; ++size) {
-        fl_font(kFont, size);
-        if (fl_width(kAlphabet) / 52.0 <= base.x) fontSize = size;
-    }
-    Fl::visible_focus(1);
+    fontSize = DialogFontSize(base.x, DialogFontAverageWidth);
     Fl_Window::default_xclass("padwright");
     if (pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) == 0)
         Fl::add_fd(wakePipe[0], FL_READ, DrainWakeCb, nullptr);
@@ -53,18 +61,27 @@ void FltkHost::Impl::EnsureDisplay() {
 }
 
 const Icon* FltkHost::Impl::LoadIcon(int id, int size) {
-    const auto images = res::FindIcon(id);
-    if (images.empty()) return nullptr;
+    if (!res::HasIcon(id)) return nullptr;
     for (auto& icon : icons)
         if (icon->id == id && icon->size == size) return icon.get();
-    // The form of that size, else the nearest one scaled.
-    const res::IconImage* best = &images.front();
-    for (const res::IconImage& image : images)
-        if (std::abs(image.size - size) < std::abs(best->size - size)) best = &image;
-    Fl_Pixmap pixmap(best->xpm);
-    auto rgb = std::make_unique<Fl_RGB_Image>(&pixmap, FL_BACKGROUND_COLOR);
-    if (best->size != size) rgb.reset(static_cast<Fl_RGB_Image*>(rgb->copy(size, size)));
-    icons.push_back(std::make_unique<Icon>(Icon{id, size, std::move(rgb)}));
+    // Drawn at that size, over the dialog's background as a Windows icon is.
+    const res::Pixels pixels = res::DrawIcon(id, size);
+    if (pixels.argb.empty()) return nullptr;
+    uchar r = 0, g = 0, b = 0;
+    Fl::get_color(FL_BACKGROUND_COLOR, r, g, b);
+    auto* rgb = new uchar[pixels.argb.size() * 3];
+    for (size_t i = 0; i < pixels.argb.size(); ++i) {
+        const uint32_t argb = pixels.argb[i], alpha = argb >> 24;
+        const auto blend = [alpha](uint32_t over, uchar under) {
+            return static_cast<uchar>((over * alpha + under * (255 - alpha) + 127) / 255);
+        };
+        rgb[3 * i] = blend((argb >> 16) & 0xFF, r);
+        rgb[3 * i + 1] = blend((argb >> 8) & 0xFF, g);
+        rgb[3 * i + 2] = blend(argb & 0xFF, b);
+    }
+    auto image = std::make_unique<Fl_RGB_Image>(rgb, size, size, 3);
+    image->alloc_array = 1;  // the image frees the pixels
+    icons.push_back(std::make_unique<Icon>(Icon{id, size, std::move(image)}));
     return icons.back().get();
 }
 
@@ -166,6 +183,7 @@ INT_PTR FltkHost::RunModal(const res::DialogTemplate& tmpl, HWND owner, DialogWi
         }
         if (d.owner) win.set_modal();
         win.show();
+        ShowKeyboardFocus();
         Control* focus = d.pendingFocus;
         if (!focus && focusDefault) {
             for (auto& c : d.controls)

@@ -8,6 +8,10 @@
 
 namespace fltkhost {
 
+// The average character width, in pixels, of the dialog font at `size` pixels, measured over the
+// alphabet on the display (opened when it is not yet): what the host chooses its font size by.
+double DialogFontAverageWidth(int size);
+
 class FltkHost : public DialogHost {
 public:
     FltkHost();

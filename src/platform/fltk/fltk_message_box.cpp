@@ -157,6 +157,7 @@ int RunMessageBox(const char* text, const char* caption, UINT type, double scale
     }
     box.set_modal();
     box.show();
+    ShowKeyboardFocus();
     box.buttons.front().first->take_focus();
     while (!box.answer && box.shown()) Fl::wait();
     box.hide();

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 
 namespace fltkhost {
 
@@ -17,6 +18,33 @@ double ScaleForDpi(double dpi) {
 }
 
 BaseUnits BaseUnitsForScale(double scale) { return {6.0 * scale, 13.0 * scale}; }
+
+int DialogFontSize(double baseX, const std::function<double(int)>& averageWidth) {
+    constexpr int kSmallest = 6, kLargest = 64;
+    // The average character of Arial and the faces with its metrics is 0.59 of their size: the first
+    // size measured is the answer for them, and close to it for other sans faces.
+    constexpr double kTypicalWidthPerPixel = 0.59;
+    std::map<int, double> measured;
+    auto fits = [&](int size) {
+        auto [it, isNew] = measured.try_emplace(size);
+        if (isNew) it->second = averageWidth(size);
+        return it->second <= baseX;
+    };
+    auto predict = [&](double widthPerPixel) {
+        if (!(widthPerPixel > 0)) return kLargest;
+        return static_cast<int>(std::clamp(std::floor(baseX / widthPerPixel), 1.0 * kSmallest, 1.0 * kLargest));
+    };
+    const int reference = predict(kTypicalWidthPerPixel);
+    fits(reference);
+    // Widths are close to proportional to the size (hinting moves them by a pixel or so): predict from
+    // the measurement, then walk to where the rule changes.
+    int size = predict(measured[reference] / reference);
+    while (size > kSmallest && !fits(size)) --size;
+    while (size < kLargest && fits(size + 1)) ++size;
+    return size;
+}
+
+int IconSizeForScale(double scale) { return static_cast<int>(std::lround(32 * scale)); }
 
 int DialogUnitsToPixelsX(int units, BaseUnits base) {
     return static_cast<int>(std::floor(units * base.x / 4.0 + 1e-9));

@@ -28,6 +28,16 @@ struct BaseUnits {
 // Unknown or implausible resolutions (0, negative, far beyond any screen) give 1.
 double ScaleForDpi(double dpi);
 BaseUnits BaseUnitsForScale(double scale);
+// A large icon (32 pixels at 96 dpi) at that scale: the About box draws its icon at this size.
+int IconSizeForScale(double scale);
+
+// The dialog font's size in pixels: the largest of 6..64 whose average character, `averageWidth(size)`,
+// is no wider than the base unit `baseX` (so that texts fit the rectangles laid out for them); 6 when
+// none is. Each size measured opens a font, so the search measures one reference size, predicts from
+// it and walks from the prediction to where the rule changes: two sizes for Arial's metrics, a few
+// for other faces, not 59. Widths grow with the size in every face the host uses, which makes the
+// walk's answer the rule's.
+int DialogFontSize(double baseX, const std::function<double(int)>& averageWidth);
 
 struct PixelRect {
     int x, y, w, h;

@@ -1,12 +1,15 @@
 // padwright: the application on the Linux desktop, shown by FLTK, on the kernel's joysticks when there
 // are any (or with --machine=kernel) and otherwise on the simulated machine (--machine=modern|legacy).
-// --version and --help answer on standard output and open no window.
+// --version and --help (-h) answer on standard output and open no window; with no display to open a
+// window on, it says so in one sentence and ends with 1.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "framework/afxwin.h"
+#include "platform/fltk/display.h"
 #include "platform/fltk/fltk_host.h"
 #include "platform/linux/kernel_machine.h"
 #include "platform/sim/sim_options.h"
@@ -18,7 +21,7 @@ namespace {
 constexpr const char* kUsage = "usage: padwright [--machine=kernel|modern|legacy] [--elevated]";
 
 constexpr const char* kHelp =
-    "       padwright --version | --help\n"
+    "       padwright --version | -h | --help\n"
     "\n"
     "Tests and tunes game controllers: shows the six axes of one joystick, calibrated and raw,\n"
     "and edits its calibration.\n"
@@ -26,13 +29,13 @@ constexpr const char* kHelp =
     "  --machine=kernel  the kernel's joysticks (/dev/input/js* and event*), even when none is\n"
     "                    plugged in; the default when a /dev/input/js* node exists. Padwright has\n"
     "                    the rights of those nodes: reading shows the axes, writing calibrates\n"
-    "                    (join the group that owns them, usually input, or add a udev rule)\n"
+    "                    (a desktop gives them to its logged-in user; man padwright says more)\n"
     "  --machine=modern  a simulated Windows 10/11 machine with USB controllers, run by a\n"
     "                    standard user; the default when there is no joystick node\n"
     "  --machine=legacy  a simulated Windows 9x/NT machine with gameport controllers\n"
     "  --elevated        on the modern machine: run as an administrator\n"
     "  --version         print the version and exit\n"
-    "  --help            print this help and exit\n";
+    "  -h, --help        print this help and exit\n";
 
 bool Given(const std::vector<std::string>& args, const char* option) {
     return std::find(args.begin(), args.end(), option) != args.end();
@@ -42,7 +45,7 @@ bool Given(const std::vector<std::string>& args, const char* option) {
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (Given(args, "--help")) {
+    if (Given(args, "--help") || Given(args, "-h")) {
         std::printf("%s\n%s", kUsage, kHelp);
         return 0;
     }
@@ -56,6 +59,14 @@ int main(int argc, char** argv) {
     if (!kernelAsked && !ParseSimArguments(args, &machine, &error)) {
         std::fprintf(stderr, "padwright: %s\n%s\n", error.c_str(), kUsage);
         return 2;
+    }
+
+    if (!fltkhost::DisplayOpens()) {
+        const char* display = std::getenv("DISPLAY");
+        const std::string name = display && *display ? std::string("\"") + display + "\"" : "(DISPLAY is not set)";
+        std::fprintf(stderr, "padwright: cannot open the display %s, and Padwright needs a graphical desktop "
+                             "(X11 or XWayland) to show its dialog.\n", name.c_str());
+        return 1;
     }
 
     fltkhost::FltkHost host;

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "res/icon_art.h"
+
 namespace headless {
 
 namespace {
@@ -252,7 +254,7 @@ HINSTANCE HeadlessHost::InstanceHandle() {
 }
 
 HICON HeadlessHost::LoadIconResource(int id, int cx, int) {
-    if (res::FindIcon(id).empty()) return nullptr;
+    if (!res::HasIcon(id)) return nullptr;
     m_icons.push_back(std::make_unique<IconRecord>(IconRecord{id, cx ? cx : GetSystemMetrics(SM_CXICON)}));
     return reinterpret_cast<HICON>(m_icons.back().get());
 }

@@ -1,28 +1,29 @@
-// Writes the Windows icon file (.ico) for icon 128 from its XPM images, so that the PE resource and
-// the pixels every other host draws come from one source.
+// The icon's two file formats: the Windows icon file (.ico) padwright.rc embeds, and PNG, which the
+// .ico holds its largest image in and the desktop's icon theme takes. Both are written from the pixels
+// res::DrawIcon makes, byte for byte the same every time.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <vector>
 
-#include "res/templates.h"
+#include "res/icon_art.h"
 
 namespace win32 {
 
-// An image as 32-bit pixels, row by row from the top: 0xAARRGGBB, alpha 0 or 255.
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> argb;
-};
+// The sizes padwright.exe's icon holds: the small and large icons from 100 to 150 % and Explorer's
+// largest views; Windows scales the nearest for any other.
+inline constexpr int kIconFileSizes[] = {16, 20, 24, 32, 48, 256};
 
-// Reads an XPM image (colours given as #RRGGBB or None); nothing when it is malformed.
-std::optional<Pixels> ReadXpm(const char* const* xpm);
+// An 8-bit RGBA PNG, deflate-compressed; empty for an image with no pixels or a wrong pixel count.
+std::vector<uint8_t> MakePng(const res::Pixels& image);
 
-// The .ico file holding every image, as 32-bit DIBs with their AND masks, in the order given;
-// empty when an image is malformed.
-std::vector<uint8_t> MakeIconFile(std::span<const res::IconImage> images);
+// The .ico file holding every image in the order given: those under 256 pixels as 32-bit DIBs with
+// their AND masks, a 256-pixel one as PNG (as Windows keeps its large icons). Empty when an image is
+// not square, larger than 256 or has the wrong pixel count.
+std::vector<uint8_t> MakeIconFile(std::span<const res::Pixels> images);
+
+// Icon `id` drawn at each of kIconFileSizes, as a .ico file; empty for an unknown icon.
+std::vector<uint8_t> MakeIconFile(int id);
 
 }  // namespace win32

@@ -1,6 +1,6 @@
 // The FLTK host on a real X display (run through with_xvfb.sh): what reaches the dialog when the
 // user acts, what does not when the program acts, timers and posted messages around modal loops,
-// message-box keys and what gets repainted.
+// message-box keys, what gets repainted and the dialog font's size.
 #include "platform/fltk/fltk_host.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/fltk/fltk_driver.h"
+#include "platform/fltk/layout.h"
 #include "res/resource.h"
 #include "res/templates.h"
 
@@ -107,6 +108,31 @@ TEST_F(FltkHostTest, MainDialogHasItsSizeUpDownsSitInTheirEditsAndTheFirstTabSto
         EXPECT_EQ(IDC_CALIBRATED_XY, drv::FocusedControl(IDD_PADWRIGHT_DIALOG));
     };
     EXPECT_EQ(42, dialog.Run(IDD_PADWRIGHT_DIALOG));
+}
+
+TEST_F(FltkHostTest, TheDialogFontIsTheLargestWhoseAverageCharacterFitsTheBaseUnitFoundFromAFewSizes) {
+    // The rule applied to every size from 6 to 64, against the host's search, at common dpis.
+    auto everySize = [](double baseX) {
+        int largest = 6;
+        for (int size = 6; size <= 64; ++size)
+            if (DialogFontAverageWidth(size) <= baseX) largest = size;
+        return largest;
+    };
+    for (const double dpi : {96.0, 120.0, 144.0, 192.0}) {
+        const double baseX = BaseUnitsForScale(ScaleForDpi(dpi)).x;
+        int measured = 0;
+        const int found = DialogFontSize(baseX, [&measured](int size) {
+            ++measured;
+            return DialogFontAverageWidth(size);
+        });
+        EXPECT_EQ(everySize(baseX), found) << dpi << " dpi";
+        EXPECT_LE(measured, 4) << dpi << " dpi";
+    }
+    // The dialog shows it, at the dpi of the test's X server.
+    dialog.script = [&] {
+        EXPECT_EQ(everySize(BaseUnitsForScale(ScaleForDpi(96)).x), drv::ControlFontSize(IDD_PADWRIGHT_DIALOG, IDC_NEXT));
+    };
+    dialog.Run(IDD_PADWRIGHT_DIALOG);
 }
 
 TEST_F(FltkHostTest, ControlsReportWhatTheUserDoesAndNothingTheProgramDoes) {

@@ -32,6 +32,10 @@ TEST(DialogUnits, ScaleFollowsTheScreenInQuarterStepsAndIgnoresNonsense) {
     const PixelRect m = DialogRectToPixels(0, 0, 392, 226, BaseUnitsForScale(ScaleForDpi(192)));
     EXPECT_EQ(1176, m.w);
     EXPECT_EQ(734, m.h);
+    // The About box's icon is drawn at the size of its screen, not stretched from 32 pixels.
+    EXPECT_EQ(32, IconSizeForScale(ScaleForDpi(96)));
+    EXPECT_EQ(40, IconSizeForScale(ScaleForDpi(120)));
+    EXPECT_EQ(48, IconSizeForScale(ScaleForDpi(144)));
 }
 
 TEST(LinkMarkup, FeedbackTextSplitsIntoTextLinkAndTarget) {
