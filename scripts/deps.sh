@@ -16,8 +16,10 @@ for what in "$@"; do
     win) pkgs+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 xvfb xdotool imagemagick x11-utils)
          full_pkgs+=(wine wine64 fonts-wine) ;;
     # dpkg-shlibdeps computes the .deb's dependencies and dpkg-buildflags the hardening flags; lintian,
-    # file, appstreamcli (validate, compose) and desktop-file-validate check what comes out.
-    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file appstream appstream-compose desktop-file-utils) ;;
+    # file, appstreamcli (validate, compose) and desktop-file-validate check what comes out; xmllint
+    # checks the polkit action against the DTD polkitd brings.
+    package) pkgs+=(libfltk1.3-dev dpkg-dev lintian file appstream appstream-compose desktop-file-utils
+                    libxml2-utils polkitd) ;;
     *) echo "deps.sh: unknown set '$what'" >&2; exit 2 ;;
   esac
 done

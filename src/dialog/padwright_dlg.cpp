@@ -143,7 +143,7 @@ BEGIN_MESSAGE_MAP(CPadwrightDlg, CDialog)
     ON_EN_UPDATE(IDC_CAL_MAX_X + 10, OnCalibrationEdited)
     // The edits' ids run from the X dead zone to the V maximum, their up-downs between them.
     ON_CONTROL_RANGE(EN_KILLFOCUS, IDC_DEADZONE_X, IDC_CAL_MAX_X + 10, OnCalibrationEditEnded)
-    ON_BN_CLICKED(IDC_CLEAR_CALIBRATION, OnClearCalibration)
+    ON_BN_CLICKED(IDC_CLEAR_CALIBRATION, OnClearAll)
     ON_REGISTERED_MESSAGE(WM_JOYCONFIGCHANGED, OnJoyConfigChanged)
 END_MESSAGE_MAP()
 
@@ -208,6 +208,7 @@ BOOL CPadwrightDlg::OnInitDialog() {
         pSysMenu->AppendMenu(MF_SEPARATOR);
         pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, aboutMenu);
     }
+    AddKeepMenuEntries(pSysMenu);
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(AfxLoadIcon(IDR_MAINFRAME, 16, 16), FALSE);
@@ -231,7 +232,7 @@ void CPadwrightDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
-    } else {
+    } else if (!OnKeepCommand(nID & 0xFFF0)) {
         CDialog::OnSysCommand(nID, lParam);
     }
 }

@@ -137,6 +137,10 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     void OnClearCalibration();
+    // Keeping a calibration where the platform can (keep_calibration.cpp).
+    void AddKeepMenuEntries(CMenu* systemMenu);
+    bool OnKeepCommand(UINT command);  // false for a command that is not one of keeping
+    void OnClearAll();                 // the cleaner, then the offer to forget kept calibrations
     LRESULT OnJoyConfigChanged(WPARAM wParam, LPARAM lParam);
 
     DECLARE_MESSAGE_MAP()

@@ -1,6 +1,7 @@
 // Selection of the process's joystick services and the bounded registry string read.
 #include "joystick/joystick_services.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -38,6 +39,25 @@ bool CJoystickServices::GetAxisCalibration(UINT, JoystickAxisCalibration (&axes)
 
 HRESULT CJoystickServices::SetAxisCalibration(UINT, const JoystickAxisCalibration (&)[6], unsigned mask) {
     return mask == 0 ? S_OK : DIERR_UNSUPPORTED;
+}
+
+namespace {
+CJoystickServices::KeepResult CannotKeep(char* why, size_t whySize) {
+    if (why != nullptr && whySize > 0) std::snprintf(why, whySize, "%s", "this system keeps no calibration of its own");
+    return CJoystickServices::KeepResult::Failed;
+}
+}  // namespace
+
+CJoystickServices::KeepResult CJoystickServices::KeepCalibration(UINT, bool, char* why, size_t whySize) {
+    return CannotKeep(why, whySize);
+}
+
+CJoystickServices::KeepResult CJoystickServices::ForgetKeptCalibration(UINT, char* why, size_t whySize) {
+    return CannotKeep(why, whySize);
+}
+
+CJoystickServices::KeepResult CJoystickServices::ForgetAllKeptCalibrations(char* why, size_t whySize) {
+    return CannotKeep(why, whySize);
 }
 
 LONG QueryRegistryString(CJoystickServices& services, HKEY key, LPCSTR valueName, char* buffer, DWORD size) {

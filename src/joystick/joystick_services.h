@@ -65,6 +65,15 @@ public:
     virtual HRESULT SetAxisCalibration(UINT uJoyID, const JoystickAxisCalibration (&axes)[6], unsigned mask);
     // Removes a value of an open key. Platforms without a registry keep this default.
     virtual LONG RegDeleteValueA(HKEY /*hKey*/, LPCSTR /*lpValueName*/) { return ERROR_CALL_NOT_IMPLEMENTED; }
+    // Keeping a joystick's calibration for good, on a platform whose own store forgets it when the device
+    // goes (the Linux kernel). Keeping and forgetting may ask the user to authenticate as an administrator;
+    // Declined means they did not, and nothing changed. A sentence for the user goes in `why` on Failed.
+    // The default platform keeps nothing of its own: it cannot, and says so.
+    enum class KeepResult { Done, Declined, Failed };
+    virtual bool CanKeepCalibration() { return false; }
+    virtual KeepResult KeepCalibration(UINT uJoyID, bool thisUnitOnly, char* why, size_t whySize);
+    virtual KeepResult ForgetKeptCalibration(UINT uJoyID, char* why, size_t whySize);
+    virtual KeepResult ForgetAllKeptCalibrations(char* why, size_t whySize);
     // DirectInput 8's entry, for its joystick configuration interface where DirectInput 5's is refused.
     // Platforms without DirectInput 8 keep this default.
     virtual HRESULT DirectInput8Create(HINSTANCE /*hinst*/, DWORD /*dwVersion*/, REFIID /*riidltf*/, void** ppvOut,

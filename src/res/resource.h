@@ -13,6 +13,16 @@
 #define IDS_DISPLAY_FORMAT 102
 #define IDS_VERSION_FORMAT 104
 #define IDS_WARNING 105
+// Keeping a calibration (offered where the platform can keep one)
+#define IDS_KEEP_MENU 106
+#define IDS_FORGET_MENU 107
+#define IDS_KEEP_SCOPE 108
+#define IDS_KEPT 109
+#define IDS_FORGOTTEN 110
+#define IDS_KEEP_DECLINED 111
+#define IDS_KEEP_FAILED 112
+#define IDS_FORGET_ALL 113
+#define IDS_FORGOTTEN_ALL 114
 #define AFX_IDS_APP_TITLE 57344
 
 // Framework prompts (the exchange's validation messages)
@@ -23,6 +33,9 @@
 
 // System-menu command of the About entry
 #define IDM_ABOUTBOX 0x0010
+// System-menu commands of keeping a calibration (multiples of 16: the low four bits are the system's)
+#define IDM_KEEP_CALIBRATION 0x0020
+#define IDM_FORGET_KEPT 0x0030
 
 // Framework commands
 #define ID_HELP 0xE146

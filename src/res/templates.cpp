@@ -185,6 +185,22 @@ constexpr StringEntry kStrings[] = {
      "WARNING!\n\nUse this little tool only if you are aware of what you can do!\n\nNo warranty is given that it "
      "won't heavily injure the configuration of your game controllers and/or even Windows (tm)!\n\nAny feedback "
      "should be sent to '" PW_FEEDBACK "'\n\nOk, I think you're ready for the tool..."},
+    {IDS_KEEP_MENU, "Keep this calibration..."},
+    {IDS_FORGET_MENU, "Forget the kept calibration"},
+    {IDS_KEEP_SCOPE,
+     "Keep this calibration for this controller only?\n\nYes: only this unit (told apart by its serial number, or "
+     "else by the port it is plugged into).\nNo: every controller of this model.\n\nIt is set again each time the "
+     "controller is plugged in, for every user of this computer: this needs an administrator, and declining to "
+     "authenticate keeps nothing."},
+    {IDS_KEPT, "The calibration is kept. It is set again each time this controller is plugged in."},
+    {IDS_FORGOTTEN, "The kept calibration is forgotten. The controller comes up with its driver's values the next "
+                    "time it is plugged in; until then it keeps the calibration it has now."},
+    {IDS_KEEP_DECLINED, "Nothing was changed: the authentication was declined. The calibration holds until the "
+                        "controller is unplugged."},
+    {IDS_KEEP_FAILED, "Nothing was changed: %s"},
+    {IDS_FORGET_ALL, "Also forget every calibration kept on this computer, so that controllers come up with their "
+                     "drivers' values when next plugged in?"},
+    {IDS_FORGOTTEN_ALL, "The kept calibrations are forgotten."},
     {AFX_IDS_APP_TITLE, "Padwright"},
     {AFX_IDP_PARSE_INT, "Please enter an integer."},
     {AFX_IDP_PARSE_REAL, "Please enter a number."},

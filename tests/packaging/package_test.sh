@@ -18,14 +18,17 @@ zip=$work/dist/padwright-${version}-windows-x64.zip
     fail "SHA256SUMS does not list both downloads: $(cat "$work/dist/SHA256SUMS")"
 
 # The .deb: the program, its menu and software-centre entries, icons at every size desktops ask for,
-# manual page and documentation, nothing else.
+# manual page and documentation, and what keeps a calibration (the applier and its udev rule, the
+# helper and its polkit action), nothing else.
 icon_sizes="16 24 32 48 64 128 256"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 expected=$( {
     printf '%s\n' ./usr/bin/padwright ./usr/share/applications/org.example.padwright.desktop \
         ./usr/share/doc/padwright/THIRD-PARTY-NOTICES ./usr/share/doc/padwright/changelog.gz \
         ./usr/share/doc/padwright/copyright ./usr/share/icons/hicolor/scalable/apps/padwright.svg \
-        ./usr/share/man/man1/padwright.1.gz ./usr/share/metainfo/org.example.padwright.metainfo.xml
+        ./usr/share/man/man1/padwright.1.gz ./usr/share/metainfo/org.example.padwright.metainfo.xml \
+        ./usr/lib/udev/rules.d/72-padwright.rules ./usr/libexec/padwright/padwright-apply \
+        ./usr/libexec/padwright/padwright-store ./usr/share/polkit-1/actions/org.padwright.keep-calibration.policy
     for size in $icon_sizes; do echo "./usr/share/icons/hicolor/${size}x${size}/apps/padwright.png"; done
 } | sort)
 [ "$files" = "$expected" ] || fail "the .deb holds:
@@ -39,7 +42,7 @@ echo "deb: Depends: $depends"
 for library in libc6 libfltk1.3 libstdc++6; do
   [[ ", $depends" == *", $library ("* ]] || fail "Depends lacks $library: $depends"
 done
-[ "$(dpkg-deb -f "$deb" Recommends)" = "xdg-utils, fonts-liberation" ] ||
+[ "$(dpkg-deb -f "$deb" Recommends)" = "xdg-utils, fonts-liberation, pkexec" ] ||
     fail "Recommends: $(dpkg-deb -f "$deb" Recommends)"
 
 # lintian, pedantic: only the tags of lintian-allowed, and the hardening ones on a build that was not
@@ -63,6 +66,14 @@ root=$work/root
 dpkg-deb -x "$deb" "$root"
 answer=$("$root/usr/bin/padwright" --version)
 [ "$answer" = "Padwright $version" ] || fail "padwright --version says '$answer'"
+# The polkit action is valid against polkit's DTD and names the helper where the .deb puts it; the
+# rule runs the applier from there.
+xmllint --noout --dtdvalid /usr/share/polkit-1/policyconfig-1.dtd \
+  "$root/usr/share/polkit-1/actions/org.padwright.keep-calibration.policy" || fail "the polkit action is not valid"
+grep -q '"org.freedesktop.policykit.exec.path">/usr/libexec/padwright/padwright-store<' \
+  "$root/usr/share/polkit-1/actions/org.padwright.keep-calibration.policy" || fail "the action names another helper"
+grep -q 'RUN+="/usr/libexec/padwright/padwright-apply $devnode"' "$root/usr/lib/udev/rules.d/72-padwright.rules" ||
+  fail "the rule runs another applier"
 for size in $icon_sizes; do
   file "$root/usr/share/icons/hicolor/${size}x${size}/apps/padwright.png" |
     grep -q "PNG image data, $size x $size," || fail "the ${size}x${size} icon is no $size x $size PNG"

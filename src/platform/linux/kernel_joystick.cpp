@@ -15,6 +15,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/linux/keep/controller_nodes.h"
+#include "platform/linux/keep/kept_store.h"
+
 namespace linuxjoy {
 
 namespace {
@@ -311,7 +314,38 @@ bool KernelJoystick::Open() {
         return false;
     }
     m_own = m_facts;
+    OwnFromKeptFingerprint();
     return true;
+}
+
+void KernelJoystick::OwnFromKeptFingerprint() {
+    // The applier has put a kept calibration on the nodes before we opened them: what the driver set is
+    // the fingerprint kept with it. Only when every kept axis holds exactly what was kept.
+    keep::Identity id;
+    keep::KeptCalibration kept;
+    std::string why;
+    if (m_eventFd < 0 || !keep::ReadIdentity(m_eventFd, m_jsPath, &id, &why) ||
+        !keep::FindKept(keep::StoreDir(), id, &kept, &why)) {
+        return;
+    }
+    for (const keep::KeptAxis& a : kept.axes) {
+        if (a.index >= m_axes || m_axisMap[a.index] != a.code) {
+            return;
+        }
+        const AxisKernelState& now = m_facts[a.index];
+        if (!SameCorrection(now.corr, a.corr) || now.info.minimum != a.min || now.info.maximum != a.max ||
+            now.info.flat != a.flat) {
+            return;
+        }
+    }
+    for (const keep::KeptAxis& a : kept.axes) {
+        input_absinfo& info = m_own[a.index].info;
+        info.minimum = a.ownMin;
+        info.maximum = a.ownMax;
+        info.fuzz = a.ownFuzz;
+        info.flat = a.ownFlat;
+        m_own[a.index].corr = keep::OwnCorrection(a.ownMin, a.ownMax, a.ownFuzz, a.ownFlat);
+    }
 }
 
 bool KernelJoystick::FetchFacts() {

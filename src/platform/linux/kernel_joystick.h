@@ -87,8 +87,9 @@ public:
     // evdev's value and axis info of an axis, as last fetched and moved by events since.
     bool ReadEvdev(int axis, input_absinfo* info) const;
 
-    // The kernel's correction of every shown axis now (fetched when older than kFactsMs), and as it was
-    // when the nodes were opened.
+    // The kernel's correction of every shown axis now (fetched when older than kFactsMs), and the device's
+    // own: as it was when the nodes were opened, or the driver's as kept with a calibration put back by
+    // padwright-apply.
     bool ReadKernelState(std::array<AxisKernelState, kAxes>* state);
     const std::array<AxisKernelState, kAxes>& OwnState() const { return m_own; }
     // Writes the axes whose state differs from the kernel's; returns false when a write failed or the
@@ -100,6 +101,8 @@ public:
 private:
     bool Open();
     bool FetchFacts();  // false when the device has gone
+    // Where a kept calibration is on the nodes, the device's own state is the fingerprint kept with it.
+    void OwnFromKeptFingerprint();
     void DrainJoydev();
     // Reads evdev's queue; returns the axes (bits) that moved. A dropped queue fetches the facts again.
     unsigned DrainEvdev();

@@ -45,6 +45,17 @@ public:
     bool CheckAxisCalibration(UINT uJoyID, int axis, LONG min, LONG center, LONG max, DWORD deadZone, char* why,
                               size_t whySize) override;
 
+    // Keeping a calibration: padwright-store run through pkexec (linux_keep.cpp).
+    bool CanKeepCalibration() override { return true; }
+    KeepResult KeepCalibration(UINT uJoyID, bool thisUnitOnly, char* why, size_t whySize) override;
+    KeepResult ForgetKeptCalibration(UINT uJoyID, char* why, size_t whySize) override;
+    KeepResult ForgetAllKeptCalibrations(char* why, size_t whySize) override;
+    // Runs argv (pkexec, the helper, its arguments) and returns its exit status with its standard error;
+    // -1 when it did not start. By default pkexec itself; tests run the helper their own way.
+    using HelperRunner = std::function<int(const std::vector<std::string>& argv, std::string* err)>;
+    void SetHelperRunner(HelperRunner runner);
+    static constexpr const char* kStoreHelper = PADWRIGHT_STORE_HELPER;
+
     // Where "MSJSTICK_VJOYD_MSGSTR" goes after a calibration changed; it must post, not handle.
     void SetBroadcast(std::function<void(UINT msg, WPARAM wParam, LPARAM lParam)> broadcast);
 
@@ -80,6 +91,7 @@ private:
     static Line Calibrate(const linuxjoy::KernelJoystick& joystick, int axis, const linuxjoy::AxisCalibration& cal,
                           linuxjoy::AxisKernelState* out);
     bool RestoreOwn(UINT number);
+    KeepResult RunHelper(const std::vector<std::string>& args, char* why, size_t whySize);
 
     CJoystickServices* m_messages;
     std::vector<std::string> m_registered;
@@ -87,6 +99,7 @@ private:
     std::array<Written, kJoysticks> m_written{};
     std::array<JOYPOS, kJoysticks> m_pendingDeadZone{};
     std::function<void(UINT, WPARAM, LPARAM)> m_broadcast;
+    HelperRunner m_runner;
 };
 
 // True when the kernel offers at least one joystick node (/dev/input/js*).

@@ -153,6 +153,19 @@ gboolean HandleIoctl(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer u
             const size_t len = std::min(size, c.name.size() + 1);
             return Reply(client, Arg(client, len), c.name.c_str(), len, static_cast<long>(len));
         }
+        if (nr == _IOC_NR(EVIOCGID)) {
+            return Reply(client, Arg(client, sizeof(c.id)), &c.id, sizeof(c.id), 0);
+        }
+        if (nr == _IOC_NR(EVIOCGUNIQ(0)) || nr == _IOC_NR(EVIOCGPHYS(0))) {
+            // The kernel answers ENOENT for a string the device does not have.
+            const std::string& text = nr == _IOC_NR(EVIOCGUNIQ(0)) ? c.uniq : c.phys;
+            if (text.empty()) {
+                umockdev_ioctl_client_complete(client, -1, ENOENT);
+                return TRUE;
+            }
+            const size_t len = std::min(size, text.size() + 1);
+            return Reply(client, Arg(client, len), text.c_str(), len, static_cast<long>(len));
+        }
         if (nr >= 0x40 && nr < 0x40 + ABS_CNT) {
             return Reply(client, Arg(client, sizeof(input_absinfo)), &c.abs[nr - 0x40], sizeof(input_absinfo), 0);
         }
@@ -204,10 +217,14 @@ Controller& Testbed::AddPad(unsigned js, unsigned event) {
     return Add("Padwright Test Pad", js, event, {{ABS_X, 0, 255, 0, 15}, {ABS_Y, 0, 255, 0, 15}}, 4);
 }
 
-Controller& Testbed::Add(const std::string& name, unsigned js, unsigned event, std::vector<AxisSpec> axes, int buttons) {
+Controller& Testbed::Add(const std::string& name, unsigned js, unsigned event, std::vector<AxisSpec> axes, int buttons,
+                         const std::string& uniq, const std::string& port) {
     auto* c = new Controller;
     m_controllers.push_back(c);
     c->name = name;
+    c->uniq = uniq;
+    c->idPath = port.empty() ? "pci-0000:00:14.0-usb-0:" + std::to_string(1 + event % 8) + ":1.0" : port;
+    c->phys = "usb-" + c->idPath + "/input0";
     c->js = js;
     c->event = event;
     c->axes = std::move(axes);
@@ -224,14 +241,22 @@ Controller& Testbed::Add(const std::string& name, unsigned js, unsigned event, s
     }
 
     const std::string input = "/devices/virtual/input/input" + std::to_string(100 + event);
+    // udev's properties of each node, as 60-persistent-input.rules and 70-joystick.rules set them.
+    // The ioctls answer the name as it is; umockdev's description takes it printable.
+    const auto printable = [](std::string text) {
+        for (char& ch : text) ch = ch >= 0x20 && ch < 0x7f && ch != '"' ? ch : '_';
+        return text;
+    };
+    const std::string udev = "\nE: SUBSYSTEM=input\nE: ID_INPUT=1\nE: ID_INPUT_JOYSTICK=1\nE: ID_PATH=" + c->idPath;
     const std::string description =
-        "P: " + input + "\nE: SUBSYSTEM=input\nE: NAME=\"" + name + "\"\nA: name=" + name + "\n\n" +
+        "P: " + input + "\nE: SUBSYSTEM=input\nE: NAME=\"" + printable(name) + "\"\nA: name=" + printable(name) + "\nA: uniq=" + printable(uniq) +
+        "\nA: phys=" + c->phys + "\n\n" +
         "P: " + input + "/js" + std::to_string(js) + "\nN: input/js" + std::to_string(js) +
-        "\nE: DEVNAME=/dev/input/js" + std::to_string(js) + "\nE: MAJOR=13\nE: MINOR=" + std::to_string(js) +
-        "\nE: SUBSYSTEM=input\nL: device=../../input" + std::to_string(100 + event) + "\n\n" +
+        "\nE: DEVNAME=/dev/input/js" + std::to_string(js) + "\nE: MAJOR=13\nE: MINOR=" + std::to_string(js) + udev +
+        "\nL: device=../../input" + std::to_string(100 + event) + "\n\n" +
         "P: " + input + "/event" + std::to_string(event) + "\nN: input/event" + std::to_string(event) +
         "\nE: DEVNAME=/dev/input/event" + std::to_string(event) + "\nE: MAJOR=13\nE: MINOR=" +
-        std::to_string(64 + event) + "\nE: SUBSYSTEM=input\nL: device=../../input" + std::to_string(100 + event) + "\n";
+        std::to_string(64 + event) + udev + "\nL: device=../../input" + std::to_string(100 + event) + "\n";
     GError* error = nullptr;
     if (!umockdev_testbed_add_from_string(m_testbed, description.c_str(), &error)) {
         const std::string message = error != nullptr ? error->message : "unknown";

@@ -30,6 +30,11 @@ struct Controller {
     unsigned event = 0;
     std::vector<AxisSpec> axes;
     int buttons = 0;
+    // What identifies it: EVIOCGID, EVIOCGUNIQ, EVIOCGPHYS, and udev's ID_PATH (a USB port by default).
+    input_id id{BUS_USB, 0x1209, 0x7a01, 0x0111};
+    std::string uniq;
+    std::string phys;
+    std::string idPath;
     std::mutex lock;
     std::array<js_corr, ABS_CNT> corr{};
     std::array<input_absinfo, ABS_CNT> abs{};
@@ -57,7 +62,9 @@ public:
     // A 16-bit stick with six axes and an 8-bit pad with two.
     Controller& AddStick(unsigned js, unsigned event);
     Controller& AddPad(unsigned js, unsigned event);
-    Controller& Add(const std::string& name, unsigned js, unsigned event, std::vector<AxisSpec> axes, int buttons);
+    // `port` is udev's ID_PATH (and the kernel's phys is made from it); `uniq` the device's unique id.
+    Controller& Add(const std::string& name, unsigned js, unsigned event, std::vector<AxisSpec> axes, int buttons,
+                    const std::string& uniq = "", const std::string& port = "");
     void Unplug(Controller& c);
 
     // Moves an axis (index into the controller's axes): evdev's value and event, and joydev's event with

@@ -15,6 +15,7 @@
 
 #include "dialog/padwright_dlg.h"
 #include "emulated_input.h"
+#include "other_reader.h"
 #include "syscall_count.h"
 #include "platform/headless/headless_host.h"
 #include "platform/linux/linux_platform.h"
@@ -33,25 +34,7 @@ std::string Joydev(int value, const js_corr& corr) {
     return text;
 }
 
-// Another program's view of a node: plain open and ioctl, none of Padwright's code.
-struct OtherReader {
-    static js_corr Correction(const std::string& node, int axis) {
-        js_corr table[ABS_CNT] = {};
-        const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-        EXPECT_GE(fd, 0) << node;
-        EXPECT_EQ(::ioctl(fd, JSIOCGCORR, table), 0) << node;
-        ::close(fd);
-        return table[axis];
-    }
-    static input_absinfo AxisInfo(const std::string& node, int code) {
-        input_absinfo info{};
-        const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-        EXPECT_GE(fd, 0) << node;
-        EXPECT_EQ(::ioctl(fd, EVIOCGABS(code), &info), 0) << node;
-        ::close(fd);
-        return info;
-    }
-};
+using emu::OtherReader;
 
 class Kernel : public ::testing::Test {
 protected:
@@ -286,6 +269,11 @@ TEST_F(Kernel, ClearingOffersEachCalibratedControllerAndPutsBackTheKernelsCorrec
     const js_corr own = pad.corr[0];
     host.Answer(IDYES);  // remove all controllers: refused, the kernel's devices are not ours to remove
     host.Answer(IDYES);  // js0's calibration
+    host.Answer(IDYES);  // forget the kept calibrations too: the authentication is declined
+    platform.SetHelperRunner([](const std::vector<std::string>& argv, std::string*) {
+        EXPECT_EQ(argv, (std::vector<std::string>{"pkexec", CLinuxPlatform::kStoreHelper, "forget-all"}));
+        return 126;
+    });
     Run([&](Window& w) {
         w.Click(IDC_CALIBRATED_XY);
         w.Paste(IDC_CAL_MIN_X, "20");
@@ -296,11 +284,13 @@ TEST_F(Kernel, ClearingOffersEachCalibratedControllerAndPutsBackTheKernelsCorrec
     });
     std::vector<std::string> texts;
     for (const auto& box : host.MessageBoxes()) texts.push_back(box.text);
-    ASSERT_EQ(texts.size(), 5u);
+    ASSERT_EQ(texts.size(), 7u);
     EXPECT_EQ(texts[1].rfind("An error occurred while deleting", 0), 0u) << texts[1];
     EXPECT_NE(texts[2].find("\\js0\\JoystickSettings<"), std::string::npos) << texts[2] << " (js1 carries none)";
     EXPECT_EQ(texts[3], "Calibration found and deleted.");
     EXPECT_EQ(texts[4], "All calibration information has been deleted.");
+    EXPECT_EQ(texts[5].rfind("Also forget every calibration kept on this computer", 0), 0u) << texts[5];
+    EXPECT_EQ(texts[6].rfind("Nothing was changed: the authentication was declined.", 0), 0u) << texts[6];
     const js_corr back = OtherReader::Correction(emu::Testbed::JsNode(pad), 0);
     EXPECT_EQ(std::memcmp(back.coef, own.coef, sizeof(own.coef)), 0);
 }
