@@ -8,11 +8,12 @@ full_pkgs=()
 for what in "$@"; do
   case "$what" in
     build) ;;
-    run) pkgs+=(libfltk1.3-dev xdg-utils fonts-liberation) ;;
+    # dpkg-dev: dpkg-buildflags gives the release build its hardening flags.
+    run) pkgs+=(libfltk1.3-dev xdg-utils fonts-liberation dpkg-dev) ;;
     test) pkgs+=(libfltk1.3-dev fonts-liberation xvfb xdotool imagemagick x11-utils
                pkg-config umockdev libumockdev-dev) ;;
     bench) pkgs+=(libbenchmark-dev clang libclang-rt-14-dev clang-tidy cppcheck pkg-config umockdev libumockdev-dev
-                libfltk1.3-dev fonts-liberation xvfb) ;;
+                libfltk1.3-dev fonts-liberation xvfb dpkg-dev) ;;
     win) pkgs+=(g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 xvfb xdotool imagemagick x11-utils)
          full_pkgs+=(wine wine64 fonts-wine) ;;
     # dpkg-shlibdeps computes the .deb's dependencies and dpkg-buildflags the hardening flags; lintian,
