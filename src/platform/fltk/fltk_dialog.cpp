@@ -91,7 +91,7 @@ void FltkHost::Impl::Build(Dialog& d) {
         else
             dialog.host->Dispatch(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     }, &d);
-    win.labelsize(fontSize);
+    win.labelsize(FontSize());
 
     for (const res::ControlTemplate& ct : t.controls) {
         auto control = std::make_unique<Control>();
@@ -134,7 +134,7 @@ void FltkHost::Impl::Build(Dialog& d) {
             auto* e = new EditBox(c, r.x, r.y, r.w, r.h);
             e->box(FL_DOWN_BOX);
             e->textfont(kFont);
-            e->textsize(fontSize);
+            e->textsize(FontSize());
             e->when(FL_WHEN_CHANGED);
             e->callback([](Fl_Widget*, void* data) {
                 // Only user changes get here: FLTK calls back for typing, pasting, deleting and
@@ -163,7 +163,7 @@ void FltkHost::Impl::Build(Dialog& d) {
         case ControlKind::Link: w = new LinkBox(c, r.x, r.y, r.w, r.h); break;
         }
         w->labelfont(kFont);
-        w->labelsize(fontSize);
+        w->labelsize(FontSize());
         if (!(ct.flags & res::kTabStop) && ct.kind != ControlKind::Edit && ct.kind != ControlKind::PushButton &&
             ct.kind != ControlKind::CheckBox)
             w->clear_visible_focus();
@@ -243,7 +243,7 @@ void FltkHost::Impl::ShowSystemMenu(Dialog& d, int x, int y) {
         Fl_Menu_Item item{};
         item.text = labels.back().c_str();
         item.labelfont_ = kFont;
-        item.labelsize_ = fontSize;
+        item.labelsize_ = FontSize();
         item.labelcolor_ = FL_FOREGROUND_COLOR;
         items.push_back(item);
     }

@@ -170,6 +170,11 @@ std::string ModalTitle() {
     return w && w->label() ? w->label() : "";
 }
 
+Rect ModalRect() {
+    Fl_Window* w = Fl::modal();
+    return w ? Rect{w->x(), w->y(), w->w(), w->h()} : Rect{};
+}
+
 void ModalKey(int key, const char* text) { KeyTo(Fl::modal(), key, 0, text); }
 
 void ModalClose() {

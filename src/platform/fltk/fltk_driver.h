@@ -59,6 +59,7 @@ bool WindowNeedsOwnPaint(int dialogId);  // the dialog's own surface, not only a
 
 // The modal window on top (a message box or a modal dialog): its title, "" when there is none.
 std::string ModalTitle();
+Rect ModalRect();
 void ModalKey(int key, const char* text = "");
 void ModalClose();
 

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/fltk/arial_metrics.h"
 #include "platform/fltk/fltk_controls.h"
 #include "platform/fltk/fltk_dialog.h"
 #include "platform/fltk/fltk_host_impl.h"
@@ -52,12 +53,17 @@ void FltkHost::Impl::EnsureDisplay() {
     Fl::screen_dpi(hdpi, vdpi, 0);
     scale = ScaleForDpi((hdpi + vdpi) / 2.0);
     base = BaseUnitsForScale(scale);
-    fontSize = DialogFontSize(base.x, DialogFontAverageWidth);
     Fl_Window::default_xclass("padwright");
     if (pipe2(wakePipe, O_NONBLOCK | O_CLOEXEC) == 0)
         Fl::add_fd(wakePipe[0], FL_READ, DrainWakeCb, nullptr);
     else
         wakePipe[0] = wakePipe[1] = -1;
+}
+
+int FltkHost::Impl::FontSize() {
+    EnsureDisplay();
+    if (fontSize == 0) fontSize = DialogFontSize(base.x, DialogFontAverageWidth);
+    return fontSize;
 }
 
 const Icon* FltkHost::Impl::LoadIcon(int id, int size) {
@@ -146,7 +152,10 @@ int FltkHost::ShowMessageBox(HWND owner, const char* text, const char* caption, 
     m.EnsureDisplay();
     const Dialog* ownerDialog = m.DialogOf(owner);
     Fl_Window* ownerWin = ownerDialog ? ownerDialog->win.get() : nullptr;
-    return RunMessageBox(text, caption, type, m.scale, m.fontSize, ownerWin);
+    // Before the first font opens, the box is laid out from Arial's metrics and mapped without waiting
+    // for fontconfig.
+    const int predicted = m.fontSize ? 0 : DialogFontSize(m.base.x, ArialAverageWidth);
+    return RunMessageBox(text, caption, type, m.scale, {[&m] { return m.FontSize(); }, predicted}, ownerWin);
 }
 
 void FltkHost::BroadcastMessage(UINT message, WPARAM wParam, LPARAM lParam) {

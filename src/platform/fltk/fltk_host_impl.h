@@ -104,9 +104,12 @@ struct FltkHost::Impl {
     bool displayReady = false;
     double scale = 1.0;
     BaseUnits base;
-    int fontSize = 11;
+    int fontSize = 0;  // the dialog font's size in pixels, 0 until measured
 
     void EnsureDisplay();
+    // The dialog font's size, measured at the first call (which opens fonts, and with the first one
+    // loads fontconfig's configuration).
+    int FontSize();
     Dialog* DialogOf(HWND hwnd) const {
         for (Dialog* d : open)
             if (d->Handle() == hwnd) return d;

@@ -4,6 +4,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 
 #include <algorithm>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/fltk/arial_metrics.h"
 #include "platform/fltk/fltk_controls.h"
 #include "platform/fltk/layout.h"
 
@@ -54,6 +56,8 @@ class MessageBoxWin : public Fl_Double_Window {
 public:
     MessageBoxWin(int w, int h, UINT type) : Fl_Double_Window(w, h), m_type(type) {}
     int answer = 0;
+    Fl_Widget* icon = nullptr;
+    Fl_Widget* text = nullptr;
     std::vector<std::pair<Fl_Widget*, int>> buttons;
 
     int handle(int event) override {
@@ -93,70 +97,92 @@ private:
     UINT m_type;
 };
 
+// Puts the box's parts where `l` says, in the font of `fontSize`, centred on the owner, or on the
+// screen when there is none yet.
+void Place(MessageBoxWin& box, const MessageBoxLayout& l, int fontSize, Fl_Window* owner) {
+    int x = 0, y = 0;
+    if (owner && owner->shown()) {
+        x = owner->x() + (owner->w() - l.width) / 2;
+        y = owner->y() + (owner->h() - l.height) / 2;
+    } else {
+        int sx, sy, sw, sh;
+        Fl::screen_xywh(sx, sy, sw, sh);
+        x = sx + (sw - l.width) / 2;
+        y = sy + (sh - l.height) / 2;
+    }
+    box.resize(x, y, l.width, l.height);
+    box.icon->resize(l.margin, l.margin, l.iconSize, l.iconSize);
+    box.text->resize(l.textX, l.textY, l.text.w + 1, l.text.h);
+    box.text->labelsize(fontSize);
+    int left = l.buttonsX;
+    for (const auto& [button, id] : box.buttons) {
+        button->resize(left, l.buttonY, l.buttonW, l.buttonH);
+        button->labelsize(fontSize);
+        left += l.buttonW + l.gap;
+    }
+}
+
 }  // namespace
 
-int RunMessageBox(const char* text, const char* caption, UINT type, double scale, int fontSize,
+TextExtent MeasureInFont(const char* text, int fontSize, int maxWidth) {
+    fl_font(kFont, fontSize);
+    TextExtent extent{maxWidth, 0};
+    fl_measure(text, extent.w, extent.h, 0);
+    return extent;
+}
+
+int RunMessageBox(const char* text, const char* caption, UINT type, double scale, const BoxFont& font,
                   Fl_Window* owner) {
     const bool asks = (type & MB_TYPEMASK) == MB_YESNO;
     const char* message = text ? text : "";
-    const double s = scale;
-    const int margin = static_cast<int>(11 * s), iconSize = static_cast<int>(32 * s);
-    const int buttonW = static_cast<int>(75 * s), buttonH = static_cast<int>(23 * s), gap = static_cast<int>(6 * s);
-
-    fl_font(kFont, fontSize);
-    int textW = 0, textH = 0;
-    fl_measure(message, textW, textH, 0);
-    const int maxTextW = static_cast<int>(560 * s);
-    if (textW > maxTextW) {
-        textW = maxTextW;
-        textH = 0;
-        fl_measure(message, textW, textH, 0);
-    }
     const int buttonCount = asks ? 2 : 1;
-    const int buttonsW = buttonCount * buttonW + (buttonCount - 1) * gap;
-    const int textX = margin + iconSize + margin;
-    const int width = std::max(textX + textW + margin, buttonsW + 2 * margin);
-    const int bodyH = std::max(textH, iconSize);
-    const int height = margin + bodyH + margin + buttonH + margin;
+    // Laid out from Arial's metrics when the font is not open yet, so that the box maps before
+    // fontconfig loads; measured in the font the system gives once it has.
+    const bool early = font.predicted > 0 && ArialKnows(message);
+    int fontSize = early ? font.predicted : font.size();
+    const auto layOut = [&](int size, bool fromMetrics) {
+        return LayoutMessageBox(buttonCount, scale, [&](int maxWidth) {
+            return fromMetrics ? ArialTextExtent(message, size, maxWidth) : MeasureInFont(message, size, maxWidth);
+        });
+    };
+    MessageBoxLayout layout = layOut(fontSize, early);
 
-    MessageBoxWin box(width, height, type);
+    MessageBoxWin box(layout.width, layout.height, type);
     box.copy_label(caption ? caption : "");
-    new ExclamationIcon(margin, margin, iconSize);
-    auto* label = new MessageText(message, textX, margin + (bodyH - textH) / 2, textW + 1, textH);
-    label->labelfont(kFont);
-    label->labelsize(fontSize);
+    box.icon = new ExclamationIcon(0, 0, 1);
+    box.text = new MessageText(message, 0, 0, 1, 1);
+    box.text->labelfont(kFont);
     struct Choice {
         const char* text;
         int id;
     };
     const std::vector<Choice> choices = asks ? std::vector<Choice>{{"&Yes", IDYES}, {"&No", IDNO}}
                                              : std::vector<Choice>{{"OK", IDOK}};
-    int x = (width - buttonsW) / 2;
     for (const Choice& choice : choices) {
-        auto* b = new PushButton(x, height - margin - buttonH, buttonW, buttonH, choice.id != IDNO);
+        auto* b = new PushButton(0, 0, 1, 1, choice.id != IDNO);
         b->copy_label(choice.text);
         b->labelfont(kFont);
-        b->labelsize(fontSize);
         b->callback([](Fl_Widget* w, void* data) {
             auto* win = static_cast<MessageBoxWin*>(w->window());
             win->answer = static_cast<int>(reinterpret_cast<intptr_t>(data));
         }, reinterpret_cast<void*>(static_cast<intptr_t>(choice.id)));
         box.buttons.emplace_back(b, choice.id);
-        x += buttonW + gap;
     }
     box.end();
     box.callback([](Fl_Widget* w, void*) { static_cast<MessageBoxWin*>(w)->Close(); });
-
-    // Centred on the owner, or on the screen when there is none yet.
-    if (owner && owner->shown()) {
-        box.position(owner->x() + (owner->w() - width) / 2, owner->y() + (owner->h() - height) / 2);
-    } else {
-        int sx, sy, sw, sh;
-        Fl::screen_xywh(sx, sy, sw, sh);
-        box.position(sx + (sw - width) / 2, sy + (sh - height) / 2);
-    }
+    Place(box, layout, fontSize, owner);
     box.set_modal();
     box.show();
+    if (early) {
+        XFlush(fl_display);  // the map leaves before the fonts load
+        const int measuredSize = font.size();
+        const MessageBoxLayout measured = layOut(measuredSize, false);
+        if (measuredSize != fontSize || measured != layout) {
+            fontSize = measuredSize;
+            layout = measured;
+            Place(box, layout, fontSize, owner);
+        }
+    }
     ShowKeyboardFocus();
     box.buttons.front().first->take_focus();
     while (!box.answer && box.shown()) Fl::wait();

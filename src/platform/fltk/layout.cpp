@@ -121,6 +121,27 @@ std::string StripMnemonic(std::string_view label) {
     return out;
 }
 
+MessageBoxLayout LayoutMessageBox(int buttonCount, double scale, const std::function<TextExtent(int)>& measure) {
+    const auto px = [scale](int pixels) { return static_cast<int>(pixels * scale); };
+    MessageBoxLayout l;
+    l.margin = px(11);
+    l.iconSize = px(32);
+    l.buttonW = px(75);
+    l.buttonH = px(23);
+    l.gap = px(6);
+    l.text = measure(0);
+    if (const int maxTextW = px(560); l.text.w > maxTextW) l.text = measure(maxTextW);
+    const int buttonsW = buttonCount * l.buttonW + (buttonCount - 1) * l.gap;
+    l.textX = l.margin + l.iconSize + l.margin;
+    l.width = std::max(l.textX + l.text.w + l.margin, buttonsW + 2 * l.margin);
+    const int bodyH = std::max(l.text.h, l.iconSize);
+    l.height = l.margin + bodyH + l.margin + l.buttonH + l.margin;
+    l.textY = l.margin + (bodyH - l.text.h) / 2;
+    l.buttonsX = (l.width - buttonsW) / 2;
+    l.buttonY = l.height - l.margin - l.buttonH;
+    return l;
+}
+
 int MessageBoxAnswer(UINT type, BoxKey key, int focused, char ch) {
     const bool asks = (type & MB_TYPEMASK) == MB_YESNO;
     switch (key) {

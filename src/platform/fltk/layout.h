@@ -68,6 +68,27 @@ std::optional<std::string> SpinStep(std::string_view buddyText, int lower, int u
 // A label as shown by a control that does not underline mnemonics: "&&" becomes "&", a single "&" goes.
 std::string StripMnemonic(std::string_view label);
 
+// The extent of a text in pixels.
+struct TextExtent {
+    int w = 0, h = 0;
+    bool operator==(const TextExtent&) const = default;
+};
+
+// Where a message box puts its parts, in pixels: the icon at (margin, margin), the text at
+// (textX, textY), the buttons side by side from (buttonsX, buttonY).
+struct MessageBoxLayout {
+    int width = 0, height = 0;
+    int margin = 0, iconSize = 0;
+    int textX = 0, textY = 0;
+    TextExtent text;
+    int buttonsX = 0, buttonY = 0, buttonW = 0, buttonH = 0, gap = 0;
+    bool operator==(const MessageBoxLayout&) const = default;
+};
+// Lays out a box with one button ("OK") or two ("Yes", "No") at `scale`, with the text as
+// `measure(maxWidth)` measures it (see ArialTextExtent): on one line per line break when it fits
+// 560 dialog pixels, wrapped to them otherwise.
+MessageBoxLayout LayoutMessageBox(int buttonCount, double scale, const std::function<TextExtent(int maxWidth)>& measure);
+
 // Keys and actions a message box answers to.
 enum class BoxKey { Enter, Escape, Close, Space, Char };
 // The answer a message box of `type` (MB_OK or MB_YESNO) gives for a key: Enter and Space press

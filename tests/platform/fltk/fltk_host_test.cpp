@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/fltk/fltk_driver.h"
+#include "platform/fltk/arial_metrics.h"
+#include "platform/fltk/fltk_message_box.h"
 #include "platform/fltk/layout.h"
 #include "res/resource.h"
 #include "res/templates.h"
@@ -127,6 +130,16 @@ TEST_F(FltkHostTest, TheDialogFontIsTheLargestWhoseAverageCharacterFitsTheBaseUn
         });
         EXPECT_EQ(everySize(baseX), found) << dpi << " dpi";
         EXPECT_LE(measured, 4) << dpi << " dpi";
+        // The first box is laid out from Arial's metrics before any font opens: on this system's
+        // fonts, the same size and the same layout as measuring gives.
+        EXPECT_EQ(found, DialogFontSize(baseX, ArialAverageWidth)) << dpi << " dpi";
+        const double scale = ScaleForDpi(dpi);
+        for (const char* text : {res::FindString(IDS_WARNING), "Proceed?", "Line one\nline two\n"}) {
+            auto layOut = [&](auto measure) { return LayoutMessageBox(1, scale, measure); };
+            EXPECT_EQ(layOut([&](int maxW) { return MeasureInFont(text, found, maxW); }),
+                      layOut([&](int maxW) { return ArialTextExtent(text, found, maxW); }))
+                << dpi << " dpi: " << text;
+        }
     }
     // The dialog shows it, at the dpi of the test's X server.
     dialog.script = [&] {
@@ -262,6 +275,20 @@ TEST_F(FltkHostTest, MessageBoxesAnswerTheKeysOfWindowsAndAQuestionCannotBeDismi
             drv::ModalKey(drv::kEnter);
         });
         EXPECT_EQ(IDNO, host.ShowMessageBox(dialog.hwnd, "Proceed?", "Padwright", MB_YESNO));
+
+        // A box laid out from a predicted font size ends as the measured size lays it out.
+        const BoxFont measured{[] { return 13; }}, mispredicted{[] { return 13; }, 6};
+        std::vector<std::array<int, 4>> shown;
+        for (const BoxFont& font : {measured, mispredicted}) {
+            drv::After(0.05, [&] {
+                const drv::Rect r = drv::ModalRect();
+                shown.push_back({r.x, r.y, r.w, r.h});
+                drv::ModalKey(drv::kEnter);
+            });
+            RunMessageBox(res::FindString(IDS_WARNING), "Padwright", MB_OK, 1.0, font, nullptr);
+        }
+        ASSERT_EQ(2u, shown.size());
+        EXPECT_EQ(shown[0], shown[1]);
     };
     dialog.Run(IDD_PADWRIGHT_DIALOG);
 }
