@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <functional>
@@ -134,7 +135,9 @@ TEST_F(FltkHostTest, TheDialogFontIsTheLargestWhoseAverageCharacterFitsTheBaseUn
         // fonts, the same size and the same layout as measuring gives.
         EXPECT_EQ(found, DialogFontSize(baseX, ArialAverageWidth)) << dpi << " dpi";
         const double scale = ScaleForDpi(dpi);
-        for (const char* text : {res::FindString(IDS_WARNING), "Proceed?", "Line one\nline two\n"}) {
+        std::string wrapped = res::FindString(IDS_WARNING);  // one paragraph, wider than any box
+        std::replace(wrapped.begin(), wrapped.end(), '\n', ' ');
+        for (const char* text : {res::FindString(IDS_WARNING), wrapped.c_str(), "Proceed?", "Line one\nline two\n"}) {
             auto layOut = [&](auto measure) { return LayoutMessageBox(1, scale, measure); };
             EXPECT_EQ(layOut([&](int maxW) { return MeasureInFont(text, found, maxW); }),
                       layOut([&](int maxW) { return ArialTextExtent(text, found, maxW); }))
