@@ -104,8 +104,7 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
             int axis = 0;
-            hr = pdiph->dwSize == sizeof(DIPROPCAL) ? ObjectAxis(*pdiph, &axis) : DIERR_INVALIDPARAM;
-            if (FAILED(hr)) {
+            if (FAILED(hr = CalibrationAxis(*pdiph, &axis))) {
                 return hr;
             }
             // What the axis is read through.
@@ -172,8 +171,7 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
             int axis = 0;
-            hr = pdiph->dwSize == sizeof(DIPROPCAL) ? ObjectAxis(*pdiph, &axis) : DIERR_INVALIDPARAM;
-            if (FAILED(hr)) {
+            if (FAILED(hr = CalibrationAxis(*pdiph, &axis))) {
                 return hr;
             }
             // The SetProperty page: the property persists, for control-panel programs; every reader sees it.
@@ -447,7 +445,6 @@ private:
         m_acquired = false;
     }
 
-
     // The one axis a header names, by offset or by id (DIDFT_ABSAXIS and the axis's instance, counted in
     // the order the device reports its axes). The whole device is refused with DIERR_INVALIDPARAM, as
     // DIPROP_CALIBRATION's is (Wine's dinput tests, which pass on Windows).
@@ -470,6 +467,11 @@ private:
         }
         *axis = first;
         return DI_OK;
+    }
+
+    // The axis a DIPROP_CALIBRATION header names: a DIPROPCAL for one axis.
+    HRESULT CalibrationAxis(const DIPROPHEADER& header, int* axis) const {
+        return header.dwSize == sizeof(DIPROPCAL) ? ObjectAxis(header, axis) : DIERR_INVALIDPARAM;
     }
 
     HRESULT Unsupported(SimCall call) {
