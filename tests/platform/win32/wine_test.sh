@@ -9,7 +9,7 @@
 #                                              the cleaner against Wine's registry
 #   wine_test.sh contract   WORK MINGW_BUILD   padwright-contract.exe: the Windows contract on Wine
 #   wine_test.sh screenshot WORK MINGW_BUILD PNG  the main dialog of padwright-sim.exe as a picture
-set -euo pipefail
+set -Eeuo pipefail
 
 mode=${1:?mode}
 work=${2:?work directory}
@@ -55,6 +55,8 @@ cleanup() {
   exit $status
 }
 trap cleanup EXIT
+# A command that ends the run without a word of its own is named.
+trap 'echo "FAIL: line $LINENO: $BASH_COMMAND exited with $?" >&2' ERR
 interrupted() { exit 130; }
 trap interrupted INT TERM
 
