@@ -104,9 +104,7 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
             int axis = 0;
-            if (FAILED(hr = CalibrationAxis(*pdiph, &axis))) {
-                return hr;
-            }
+            if (FAILED(hr = CalibrationAxis(*pdiph, &axis))) return hr;
             // What the axis is read through.
             auto* cal = reinterpret_cast<LPDIPROPCAL>(pdiph);
             LONG values[3] = {};
@@ -171,9 +169,7 @@ public:
         }
         if (SameProperty(rguidProp, DIPROP_CALIBRATION) && m_sim.Modern()) {
             int axis = 0;
-            if (FAILED(hr = CalibrationAxis(*pdiph, &axis))) {
-                return hr;
-            }
+            if (FAILED(hr = CalibrationAxis(*pdiph, &axis))) return hr;
             // The SetProperty page: the property persists, for control-panel programs; every reader sees it.
             const auto* cal = reinterpret_cast<LPCDIPROPCAL>(pdiph);
             const LONG values[3] = {cal->lMin, cal->lCenter, cal->lMax};
