@@ -40,6 +40,7 @@ log="$work/$mode.log"
 cleanup() {
   local status=$?
   set +e
+  trap - ERR
   if [ $status -ne 0 ] && [ -n "${DISPLAY:-}" ] && command -v import >/dev/null; then
     import -display "$DISPLAY" -window root "$work/failure-$mode.png" 2>/dev/null || true
     echo "screen at the failure: $work/failure-$mode.png" >&2
@@ -158,7 +159,20 @@ make_prefix() {
   rm -rf "$WINEPREFIX"
   start_x
   step "wineboot in $WINEPREFIX"
-  timeout 180 "$WINE" wineboot -u >>"$log" 2>&1 || fail "wineboot failed (see $log)"
+  # A first boot on a fresh machine has once failed within a second, with nothing of ours involved:
+  # what Wine said is shown, and the boot is tried once more on a new prefix.
+  local boot_log="$work/wineboot.log" attempt
+  for attempt in 1 2; do
+    timeout 180 "$WINE" wineboot -u >"$boot_log" 2>&1 && break
+    local code=$?
+    cat "$boot_log" >>"$log"
+    echo "wineboot failed with exit code $code (attempt $attempt); it said:" >&2
+    tail -n 20 "$boot_log" | sed 's/^/  | /' >&2
+    [ "$attempt" -eq 2 ] && fail "wineboot failed twice (see $log)"
+    timeout 30 "$WINESERVER_BIN" -k 2>/dev/null || true
+    rm -rf "$WINEPREFIX"
+  done
+  cat "$boot_log" >>"$log"
   timeout 60 "$WINESERVER_BIN" -w || true
   # Wine draws the window frames itself, so that screenshots show the caption without a window manager.
   timeout 60 "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >>"$log" 2>&1 ||
