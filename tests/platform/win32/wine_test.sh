@@ -45,6 +45,10 @@ cleanup() {
     import -display "$DISPLAY" -window root "$work/failure-$mode.png" 2>/dev/null || true
     echo "screen at the failure: $work/failure-$mode.png" >&2
   fi
+  if [ $status -ne 0 ] && [ -s "$log" ]; then
+    echo "the last of what Wine and the program printed ($log):" >&2
+    tail -n 15 "$log" | sed 's/^/  | /' >&2
+  fi
   if [ -n "$watchdog_pid" ]; then
     pkill -P "$watchdog_pid" sleep 2>/dev/null
     kill "$watchdog_pid" 2>/dev/null
